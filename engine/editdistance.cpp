@@ -1,0 +1,80 @@
+#include "engine/editdistance.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+int editDistance(std::string first, std::string second)
+{
+    // Let the shorter string run along the columns: two rows of it suffice.
+    if (first.size() < second.size())
+        std::swap(first, second);
+    const size_t columns = second.size();
+    std::vector<int> previous(columns + 1);
+    std::vector<int> current(columns + 1);
+    for (size_t j = 0; j <= columns; ++j)
+        previous[j] = int(j);
+    for (size_t i = 1; i <= first.size(); ++i) {
+        current[0] = int(i);
+        for (size_t j = 1; j <= columns; ++j) {
+            const int cost = first[i - 1] == second[j - 1] ? 0 : 1;
+            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
+        }
+        previous.swap(current);
+    }
+    return previous[columns];
+}
+
+int boundedEditDistance(const char *first, int firstLength,
+                        const char *second, int secondLength, int limit)
+{
+    const int beyond = limit + 1;
+    if (limit < 0)
+        return 0;
+    if (std::abs(firstLength - secondLength) > limit)
+        return beyond;
+
+    // Cells outside the band lie farther than `limit` from the diagonal, so
+    // their distance exceeds the limit; every value is capped at `beyond`.
+    thread_local std::vector<int> rows;
+    const size_t width = size_t(secondLength) + 2;
+    if (rows.size() < 2 * width)
+        rows.resize(2 * width);
+    int *previous = rows.data();
+    int *current = rows.data() + width;
+
+    const int firstBand = std::min(secondLength, limit);
+    for (int j = 0; j <= firstBand; ++j)
+        previous[j] = j;
+    previous[firstBand + 1] = beyond;
+
+    for (int i = 1; i <= firstLength; ++i) {
+        const int low = std::max(1, i - limit);
+        const int high = std::min(secondLength, i + limit);
+        current[low - 1] = low == 1 ? std::min(i, beyond) : beyond;
+        int rowMinimum = current[low - 1];
+        const char byte = first[i - 1];
+        for (int j = low; j <= high; ++j) {
+            int value = previous[j - 1] + (byte == second[j - 1] ? 0 : 1);
+            value = std::min(value, previous[j] + 1);
+            value = std::min(value, current[j - 1] + 1);
+            value = std::min(value, beyond);
+            current[j] = value;
+            rowMinimum = std::min(rowMinimum, value);
+        }
+        current[high + 1] = beyond;
+        if (rowMinimum > limit)
+            return beyond;
+        std::swap(previous, current);
+    }
+    return std::min(previous[secondLength], beyond);
+}
+
+QByteArray localBytes(const QString &text)
+{
+    QByteArray bytes = text.toLocal8Bit();
+    const int zero = bytes.indexOf('\0');
+    if (zero >= 0)
+        bytes.truncate(zero);
+    return bytes;
+}

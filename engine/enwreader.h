@@ -1,0 +1,27 @@
+#ifndef ENWLINK_ENWREADER_H
+#define ENWLINK_ENWREADER_H
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// Reads the ENW file at `enwFilePath` and appends its retained lines to `lines`,
+// each followed by "\r\n"; returns the number of records ("%0" lines).
+//
+// - Every empty line is kept as "\r\n", wherever it stands.
+// - A record runs from a "%0" line to the next empty line, "%0" line or the end;
+//   non-empty lines outside records are dropped, and so are "%U" and "http:"
+//   lines inside them (both case-sensitive).
+// - Decoding: a byte-order mark selects UTF-32, UTF-16 or UTF-8; without one the
+//   file is read as UTF-8 when all of it is valid UTF-8, else in the locale's
+//   8-bit encoding. When UTF-8 with a mark, or the locale encoding, meets bytes
+//   it cannot decode, one warning is logged and `afterWarning` is called.
+// - Lines end at LF or CR LF; a CR at the very end of the file is dropped too,
+//   any other CR stays in the line.
+// - A file that cannot be opened logs one debug message, leaves `lines` as it
+//   was and returns 0.
+int readEnwFile(const QString &enwFilePath, QStringList &lines,
+                const std::function<void()> &afterWarning = {});
+
+#endif

@@ -1,0 +1,38 @@
+#ifndef ENWLINK_ENWWRITER_H
+#define ENWLINK_ENWWRITER_H
+
+#include <QFileInfoList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class FullTextMatcher;
+class QTextCodec;
+
+// A title line starts with "%T" in either letter case.
+bool isTitleLine(const QString &entry);
+
+// The title of a title line: what follows the two-character tag, simplified.
+QString titleOf(const QString &entry);
+
+// Writes `lines` unchanged and in order to `outputPath`, encoded with `codec`
+// and a byte-order mark (no mark when nothing is written), and after every title
+// line for which `matcher` finds a full text adds "%> " + its absolute path +
+// "\r\n". Logs each exact match (debug), near match and miss (warning, followed
+// by `afterWarning`). Returns the number of title lines linked.
+//
+// The file is replaced atomically: when it cannot be created or written
+// completely, whatever stood at `outputPath` stays untouched, one warning names
+// the path and the reason, and the result is 0.
+int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
+                   const QString &outputPath, QTextCodec *codec,
+                   const FullTextMatcher &matcher,
+                   const std::function<void()> &afterWarning = {});
+
+// The same with the product's matcher for `threshold` (0 turns the near pass off).
+int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
+                   const QString &outputPath, QTextCodec *codec, int threshold,
+                   const std::function<void()> &afterWarning = {});
+
+#endif

@@ -1,0 +1,20 @@
+#ifndef ENWLINK_FULLTEXTCOLLECTOR_H
+#define ENWLINK_FULLTEXTCOLLECTOR_H
+
+#include <QFileInfoList>
+#include <QString>
+
+// Walks `folderPath` and every folder below it, depth-first in pre-order, and
+// appends each file whose suffix (after the last dot) is "pdf" or "caj" in any
+// letter case to `fullTexts`, logging "File :" and its absolute path first.
+//
+// - One QDir listing per folder with QDir's defaults: sorted by name ignoring
+//   case, files and folders interleaved, hidden entries skipped.
+// - Links are followed; a folder link leading back to a folder on the current
+//   descent path is passed over, so the walk always ends.
+// - A folder that is missing or cannot be listed adds nothing, quietly; an
+//   empty path walks the working directory, as QDir does.
+// - Entries already in `fullTexts` stay in front.
+void collectFullTexts(const QString &folderPath, QFileInfoList &fullTexts);
+
+#endif

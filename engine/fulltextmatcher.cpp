@@ -1,0 +1,124 @@
+#include "engine/fulltextmatcher.h"
+
+#include "engine/editdistance.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+QString fullTextBaseName(const QFileInfo &file)
+{
+    return file.completeBaseName();
+}
+
+namespace {
+
+// Where piece `piece` of a string of `length` bytes starts, and how long it is,
+// when the string is cut into `pieces` parts whose lengths differ by at most one.
+std::pair<int, int> pieceOf(int length, int piece, int pieces)
+{
+    const int shortLength = length / pieces;
+    const int longPieces = length % pieces;
+    const int shortPieces = pieces - longPieces;
+    if (piece < shortPieces)
+        return {piece * shortLength, shortLength};
+    return {shortPieces * shortLength + (piece - shortPieces) * (shortLength + 1),
+            shortLength + 1};
+}
+
+// FNV-1a over the piece, seeded with the name's length and the piece number.
+// Two different pieces may share a key; that only adds a candidate to measure.
+std::uint64_t pieceKey(int length, int piece, const char *bytes, int size)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    auto mix = [&hash](std::uint64_t value) {
+        hash ^= value;
+        hash *= 1099511628211ull;
+    };
+    mix(std::uint64_t(length));
+    mix(std::uint64_t(piece) + 0x9e3779b97f4a7c15ull);
+    for (int i = 0; i < size; ++i)
+        mix(uchar(bytes[i]));
+    return hash;
+}
+
+} // namespace
+
+IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, int threshold)
+    : m_threshold(std::max(0, threshold))
+{
+    const int count = fullTexts.size();
+    m_firstByName.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const QString name = fullTextBaseName(fullTexts.at(i));
+        if (!m_firstByName.contains(name))
+            m_firstByName.insert(name, i);
+    }
+    if (m_threshold == 0)
+        return;
+
+    const int pieces = m_threshold + 1;
+    m_names.reserve(size_t(count));
+    m_pieces.reserve(size_t(count) * size_t(pieces));
+    for (int i = 0; i < count; ++i) {
+        m_names.push_back(localBytes(fullTextBaseName(fullTexts.at(i))));
+        const QByteArray &name = m_names.back();
+        if (name.size() < pieces) {
+            m_shortNames.push_back(i);
+            continue;
+        }
+        for (int piece = 0; piece < pieces; ++piece) {
+            const std::pair<int, int> at = pieceOf(name.size(), piece, pieces);
+            m_pieces.emplace_back(pieceKey(name.size(), piece, name.constData() + at.first, at.second), i);
+        }
+    }
+    std::sort(m_pieces.begin(), m_pieces.end());
+}
+
+FullTextMatch IndexedFullTextMatcher::find(const QString &title) const
+{
+    const auto exact = m_firstByName.constFind(title);
+    if (exact != m_firstByName.constEnd())
+        return {exact.value(), true};
+    if (m_threshold == 0)
+        return {};
+    return {nearMatch(localBytes(title)), false};
+}
+
+int IndexedFullTextMatcher::nearMatch(const QByteArray &title) const
+{
+    const int k = m_threshold;
+    const int pieces = k + 1;
+    const int titleLength = title.size();
+    std::vector<int> candidates;
+
+    for (int length = std::max(pieces, titleLength - k); length <= titleLength + k; ++length) {
+        for (int piece = 0; piece < pieces; ++piece) {
+            const std::pair<int, int> at = pieceOf(length, piece, pieces);
+            const int first = std::max(0, at.first - k);
+            const int last = std::min(titleLength - at.second, at.first + k);
+            for (int start = first; start <= last; ++start) {
+                const std::uint64_t key = pieceKey(length, piece, title.constData() + start, at.second);
+                auto range = std::equal_range(
+                    m_pieces.begin(), m_pieces.end(), std::make_pair(key, 0),
+                    [](const std::pair<std::uint64_t, int> &a, const std::pair<std::uint64_t, int> &b) {
+                        return a.first < b.first;
+                    });
+                for (auto it = range.first; it != range.second; ++it)
+                    candidates.push_back(it->second);
+            }
+        }
+    }
+    for (int file : m_shortNames) {
+        if (std::abs(m_names[size_t(file)].size() - titleLength) <= k)
+            candidates.push_back(file);
+    }
+
+    std::sort(candidates.begin(), candidates.end());
+    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    for (int file : candidates) {
+        const QByteArray &name = m_names[size_t(file)];
+        if (boundedEditDistance(name.constData(), name.size(), title.constData(), titleLength, k) <= k)
+            return file;
+    }
+    return -1;
+}

@@ -1,0 +1,126 @@
+#include "support/testsupport.h"
+
+#include "dialog/enwdialog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextBlock>
+#include <QTextCodec>
+#include <QTextEdit>
+#include <QtEndian>
+
+namespace {
+LogCapture *activeCapture = nullptr;
+
+void captureHandler(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (activeCapture)
+        activeCapture->messages.append({type, text});
+}
+} // namespace
+
+LogCapture::LogCapture()
+{
+    activeCapture = this;
+    m_previous = qInstallMessageHandler(captureHandler);
+}
+
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(m_previous);
+    activeCapture = nullptr;
+}
+
+QStringList LogCapture::lines() const
+{
+    QStringList result;
+    for (const Message &message : messages)
+        result.append((message.type == QtDebugMsg ? QStringLiteral("D:") : QStringLiteral("W:"))
+                      + message.text);
+    return result;
+}
+
+void LogCapture::reset()
+{
+    if (!messages.isEmpty() && messages.last().type == QtWarningMsg)
+        ++warningsWithReset;
+}
+
+QList<ConsoleLine> consoleLines(const QTextEdit *console)
+{
+    QList<ConsoleLine> lines;
+    for (QTextBlock block = console->document()->begin(); block.isValid(); block = block.next()) {
+        QString colour;
+        const QTextBlock::iterator first = block.begin();
+        if (!first.atEnd())
+            colour = first.fragment().charFormat().foreground().color().name();
+        else
+            colour = block.charFormat().foreground().color().name();
+        lines.append({block.text(), colour});
+    }
+    return lines;
+}
+
+namespace QTest {
+template<> char *toString(const ConsoleLine &line)
+{
+    return qstrdup((line.colour + QLatin1Char(' ') + line.text).toUtf8().constData());
+}
+}
+
+QTextEdit *consoleOf(EnwDialog &dialog)
+{
+    return dialog.findChild<QTextEdit *>(QStringLiteral("textBrowser"));
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool makeFiles(const QString &root, const QStringList &relativePaths)
+{
+    for (const QString &relative : relativePaths) {
+        const QString path = root + QLatin1Char('/') + relative;
+        if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !writeBytes(path, QByteArray()))
+            return false;
+    }
+    return true;
+}
+
+QByteArray utf16WithMark(const QString &text)
+{
+    QByteArray bytes("\xFF\xFE", 2);
+    for (const QChar c : text) {
+        const ushort unit = c.unicode();
+        bytes.append(char(unit & 0xFF));
+        bytes.append(char(unit >> 8));
+    }
+    return bytes;
+}
+
+LocaleCodec::LocaleCodec(const char *name) : m_previous(QTextCodec::codecForLocale())
+{
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName(name));
+}
+
+LocaleCodec::~LocaleCodec()
+{
+    QTextCodec::setCodecForLocale(m_previous);
+}
+
+QString corpusFolder()
+{
+    const QString folder = QStringLiteral(ENWLINK_CORPUS_DIR);
+    return QFileInfo(folder).isDir() ? QDir(folder).canonicalPath() : QString();
+}

@@ -1,0 +1,79 @@
+#ifndef ENWLINK_TESTSUPPORT_H
+#define ENWLINK_TESTSUPPORT_H
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+class EnwDialog;
+class QTextEdit;
+class QTextCodec;
+
+// Captures the messages that the engine logs, while it lives.
+class LogCapture
+{
+public:
+    struct Message
+    {
+        QtMsgType type;
+        QString text;
+    };
+
+    LogCapture();
+    ~LogCapture();
+
+    QList<Message> messages;
+    int warningsWithReset = 0;
+
+    // Texts of all messages in order, each prefixed "D:" or "W:" by level.
+    QStringList lines() const;
+    // Stand-in for the dialog's colour reset: remembers that one happened.
+    void reset();
+
+private:
+    QtMessageHandler m_previous;
+};
+
+// One line (paragraph) of the console as the user sees it.
+struct ConsoleLine
+{
+    QString text;
+    QString colour; // "#rrggbb" of its first character
+    bool operator==(const ConsoleLine &other) const
+    {
+        return text == other.text && colour == other.colour;
+    }
+};
+QList<ConsoleLine> consoleLines(const QTextEdit *console);
+
+namespace QTest {
+template<typename T> char *toString(const T &);
+template<> char *toString(const ConsoleLine &line);
+}
+QTextEdit *consoleOf(EnwDialog &dialog);
+
+QByteArray readBytes(const QString &path);
+bool writeBytes(const QString &path, const QByteArray &bytes);
+// Creates an empty file at each relative path below `root`, folders included.
+bool makeFiles(const QString &root, const QStringList &relativePaths);
+
+// The UTF-16LE bytes of `text` after the byte-order mark FF FE.
+QByteArray utf16WithMark(const QString &text);
+
+// Sets the locale codec for the lifetime of the object.
+class LocaleCodec
+{
+public:
+    explicit LocaleCodec(const char *name);
+    ~LocaleCodec();
+
+private:
+    QTextCodec *m_previous;
+};
+
+// The folder of real ENW exports beside the project, or an empty string.
+QString corpusFolder();
+
+#endif
