@@ -94,7 +94,13 @@ bool decodeLine(QTextCodec *codec, const QByteArray &bytes, QString &text)
                                  [](char byte) { return uchar(byte) < 0x80; }))
         return true;
     const QByteArray back = codec->fromUnicode(text);
-    return replaced ? back == bytes : back.size() >= bytes.size();
+    if (replaced)
+        return back == bytes;
+    if (back.size() < bytes.size()) {
+        text.append(QChar::ReplacementCharacter); // bytes the codec swallowed
+        return false;
+    }
+    return true;
 }
 
 // Reads an ASCII-compatible file line by line with `codec`, skipping `skip`
@@ -137,7 +143,8 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
                 const std::function<void()> &afterWarning)
 {
     QFile file(enwFilePath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // (An empty name is refused up front: QFile would add a warning of its own.)
+    if (enwFilePath.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         qDebug() << (enwFilePath + QStringLiteral("无法打开，请确认文件是否存在或者权限！"));
         return 0;
     }

@@ -3,7 +3,6 @@
 #include "engine/fulltextmatcher.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -37,10 +36,8 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
 {
     if (outputPath.isEmpty()) {
         // A save file without a name would put its temporary file into the
-        // working folder; ask a plain file for the reason instead.
-        QFile unnamed;
-        unnamed.open(QIODevice::WriteOnly);
-        reportWriteFailure(outputPath, unnamed.errorString(), afterWarning);
+        // working folder. The reason is the one QFile gives for a missing name.
+        reportWriteFailure(outputPath, QStringLiteral("No file name specified"), afterWarning);
         return 0;
     }
     QSaveFile file(outputPath);

@@ -1,0 +1,132 @@
+#include "engine/fulltextcollector.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestCollector : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void collects_data();
+    void collects();
+    void logsEachFileQuoted();
+    void missingFolderAddsNothing();
+    void linkLoopEnds();
+    void linkedFolderCollectedPerPath();
+    void repeatedCallsAppend();
+};
+
+static QStringList relativePaths(const QString &root, const QFileInfoList &files)
+{
+    QStringList paths;
+    for (const QFileInfo &file : files)
+        paths.append(QDir(root).relativeFilePath(file.absoluteFilePath()));
+    return paths;
+}
+
+void TestCollector::collects_data()
+{
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QStringList>("collected");
+    QTest::newRow("name order ignores case, folders interleaved")
+        << QStringList({"a.pdf", "B/c.pdf", "d.pdf"}) << QStringList({"a.pdf", "B/c.pdf", "d.pdf"});
+    QTest::newRow("suffix in any case")
+        << QStringList({"1.PDF", "2.Pdf", "3.CAJ", "4.caj", "5.cAj"})
+        << QStringList({"1.PDF", "2.Pdf", "3.CAJ", "4.caj", "5.cAj"});
+    QTest::newRow("only the last suffix counts")
+        << QStringList({"x.pdf.bak", "x.tar.pdf", "pdf", "caj", "notes.txt", ".pdf.x"})
+        << QStringList({"x.tar.pdf"});
+    QTest::newRow("folder named like a full text is walked")
+        << QStringList({"y.pdf/inner.caj", "z.pdf"}) << QStringList({"y.pdf/inner.caj", "z.pdf"});
+    QTest::newRow("hidden files and folders are skipped")
+        << QStringList({".hidden.pdf", ".secret/a.pdf", "shown/.b.pdf", "shown/c.pdf"})
+        << QStringList({"shown/c.pdf"});
+    QTest::newRow("depth-first pre-order")
+        << QStringList({"m/z/deep.pdf", "m/a.pdf", "b.caj", "M2/x.pdf", "n.pdf", "A/q.pdf"})
+        << QStringList({"A/q.pdf", "b.caj", "m/a.pdf", "m/z/deep.pdf", "M2/x.pdf", "n.pdf"});
+    QTest::newRow("empty tree") << QStringList({"empty/readme.txt"}) << QStringList();
+}
+
+void TestCollector::collects()
+{
+    QFETCH(QStringList, tree);
+    QFETCH(QStringList, collected);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(makeFiles(dir.path(), tree));
+    QFileInfoList files;
+    LogCapture capture;
+    collectFullTexts(dir.path(), files);
+    QCOMPARE(relativePaths(dir.path(), files), collected);
+    QCOMPARE(capture.messages.size(), collected.size());
+}
+
+void TestCollector::logsEachFileQuoted()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(makeFiles(dir.path(), {"sub/say \"hi\".pdf", "back\\slash.caj", "数据 挖掘.pdf"}));
+    const QString root = QDir(dir.path()).canonicalPath();
+    QFileInfoList files;
+    LogCapture capture;
+    collectFullTexts(root, files);
+    QCOMPARE(capture.lines(),
+             QStringList({"D:File : \"" + root + "/back\\\\slash.caj\"",
+                          "D:File : \"" + root + "/sub/say \\\"hi\\\".pdf\"",
+                          QStringLiteral("D:File : \"") + root + QStringLiteral("/数据 挖掘.pdf\"")}));
+}
+
+void TestCollector::missingFolderAddsNothing()
+{
+    QFileInfoList files;
+    LogCapture capture;
+    collectFullTexts(QStringLiteral("/no/such/folder"), files);
+    QVERIFY(files.isEmpty());
+    QVERIFY(capture.messages.isEmpty());
+}
+
+void TestCollector::linkLoopEnds()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(makeFiles(dir.path(), {"a/b/c.pdf", "z.pdf"}));
+    QVERIFY(QFile::link(dir.path() + "/a", dir.path() + "/a/b/up"));
+    QVERIFY(QFile::link(dir.path(), dir.path() + "/a/root"));
+    QVERIFY(QFile::link(dir.path() + "/missing", dir.path() + "/a/broken"));
+    QFileInfoList files;
+    LogCapture capture;
+    collectFullTexts(dir.path(), files);
+    QCOMPARE(relativePaths(dir.path(), files), QStringList({"a/b/c.pdf", "z.pdf"}));
+}
+
+void TestCollector::linkedFolderCollectedPerPath()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(makeFiles(dir.path(), {"real/x.pdf"}));
+    QVERIFY(QFile::link(dir.path() + "/real", dir.path() + "/alias"));
+    QVERIFY(QFile::link(dir.path() + "/real/x.pdf", dir.path() + "/y.pdf"));
+    QFileInfoList files;
+    LogCapture capture;
+    collectFullTexts(dir.path(), files);
+    QCOMPARE(relativePaths(dir.path(), files), QStringList({"alias/x.pdf", "real/x.pdf", "y.pdf"}));
+}
+
+void TestCollector::repeatedCallsAppend()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(makeFiles(dir.path(), {"one.pdf"}));
+    QFileInfoList files;
+    LogCapture capture;
+    collectFullTexts(dir.path(), files);
+    collectFullTexts(dir.path(), files);
+    QCOMPARE(relativePaths(dir.path(), files), QStringList({"one.pdf", "one.pdf"}));
+}
+
+QTEST_GUILESS_MAIN(TestCollector)
+#include "tst_collector.moc"

@@ -1,0 +1,106 @@
+#include "engine/editdistance.h"
+#include "support/testsupport.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+class TestDistance : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void distance_data();
+    void distance();
+    void chineseCountsBytes_data();
+    void chineseCountsBytes();
+    void boundedAgreesWithFull();
+    void localBytesStopAtZero();
+};
+
+void TestDistance::distance_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("cat cart") << QByteArray("cat") << QByteArray("cart") << 1;
+    QTest::newRow("sunday saturday") << QByteArray("sunday") << QByteArray("saturday") << 3;
+    QTest::newRow("letter case") << QByteArray("Deep Learning") << QByteArray("Deep learning") << 1;
+    QTest::newRow("double space") << QByteArray("Graph  theory") << QByteArray("Graph theory") << 1;
+    QTest::newRow("both empty") << QByteArray() << QByteArray() << 0;
+    QTest::newRow("first empty") << QByteArray() << QByteArray("abcde") << 5;
+    QTest::newRow("second empty") << QByteArray("abc") << QByteArray() << 3;
+    QTest::newRow("identical long") << QByteArray(5000, 'x') << QByteArray(5000, 'x') << 0;
+    QTest::newRow("all different") << QByteArray("abcd") << QByteArray("wxyz") << 4;
+    QTest::newRow("raw high bytes") << QByteArray("\xE6\x95\xB0") << QByteArray("\xE6\x95\xB1") << 1;
+}
+
+void TestDistance::distance()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    QFETCH(int, expected);
+    QCOMPARE(editDistance(first.toStdString(), second.toStdString()), expected);
+    QCOMPARE(editDistance(second.toStdString(), first.toStdString()), expected);
+}
+
+void TestDistance::chineseCountsBytes_data()
+{
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("gbk replace") << QByteArray("GBK") << QStringLiteral("数据") << QStringLiteral("数字") << 2;
+    QTest::newRow("gbk delete") << QByteArray("GBK") << QStringLiteral("数据") << QStringLiteral("数") << 2;
+    QTest::newRow("utf-8 replace") << QByteArray("UTF-8") << QStringLiteral("数据") << QStringLiteral("数字") << 3;
+    QTest::newRow("utf-8 delete") << QByteArray("UTF-8") << QStringLiteral("数据") << QStringLiteral("数") << 3;
+}
+
+void TestDistance::chineseCountsBytes()
+{
+    QFETCH(QByteArray, locale);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(int, expected);
+    const LocaleCodec codec(locale.constData());
+    const std::string a = localBytes(first).toStdString();
+    const std::string b = localBytes(second).toStdString();
+    QCOMPARE(editDistance(a, b), expected);
+    QCOMPARE(editDistance(b, a), expected);
+}
+
+void TestDistance::boundedAgreesWithFull()
+{
+    // The bounded distance is the full one, capped just above the limit.
+    QRandomGenerator random(20261207);
+    const char alphabet[] = "ab c\xE6\x95";
+    for (int round = 0; round < 20000; ++round) {
+        std::string a, b;
+        const int lengthA = random.bounded(12);
+        const int lengthB = random.bounded(12);
+        for (int i = 0; i < lengthA; ++i)
+            a += alphabet[random.bounded(6)];
+        b = a.substr(0, size_t(std::min(lengthA, lengthB)));
+        for (int i = int(b.size()); i < lengthB; ++i)
+            b += alphabet[random.bounded(6)];
+        for (int edits = random.bounded(4); edits > 0 && !b.empty(); --edits)
+            b[size_t(random.bounded(int(b.size())))] = alphabet[random.bounded(6)];
+        const int limit = random.bounded(11);
+        const int full = editDistance(a, b);
+        const int bounded = boundedEditDistance(a.data(), int(a.size()), b.data(), int(b.size()), limit);
+        if (bounded != std::min(full, limit + 1))
+            QFAIL(qPrintable(QStringLiteral("'%1' '%2' limit %3: %4 vs %5")
+                                 .arg(QString::fromStdString(a), QString::fromStdString(b))
+                                 .arg(limit).arg(bounded).arg(full)));
+    }
+}
+
+void TestDistance::localBytesStopAtZero()
+{
+    const LocaleCodec codec("UTF-8");
+    QCOMPARE(localBytes(QString::fromUtf8("ab\0cd", 5)), QByteArray("ab"));
+    QCOMPARE(localBytes(QString()), QByteArray());
+    QCOMPARE(localBytes(QStringLiteral("数")), QByteArray("\xE6\x95\xB0"));
+}
+
+QTEST_GUILESS_MAIN(TestDistance)
+#include "tst_distance.moc"

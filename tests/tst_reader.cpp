@@ -1,0 +1,235 @@
+#include "engine/enwreader.h"
+#include "support/testsupport.h"
+
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+class TestReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void lines_data();
+    void lines();
+    void byteOrderMarks_data();
+    void byteOrderMarks();
+    void localeDecoding_data();
+    void localeDecoding();
+    void undecodableBytesWarnOnce_data();
+    void undecodableBytesWarnOnce();
+    void unopenablePath_data();
+    void unopenablePath();
+    void appendsToCallersList();
+
+private:
+    QString writeSource(const QByteArray &bytes);
+    QTemporaryDir m_dir;
+    int m_files = 0;
+};
+
+void TestReader::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+}
+
+QString TestReader::writeSource(const QByteArray &bytes)
+{
+    const QString path = m_dir.filePath(QStringLiteral("source%1.enw").arg(++m_files));
+    return writeBytes(path, bytes) ? path : QString();
+}
+
+void TestReader::lines_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("records");
+
+    QTest::newRow("empty file") << QByteArray() << QStringList() << 0;
+    QTest::newRow("every classification step")
+        << QByteArray("%0 Journal Article\n%T Title\n%U http://x.org\nhttp://y.org\n%A Someone\n\n"
+                      "%A outside\n%0 Book\n")
+        << QStringList({"%0 Journal Article\r\n", "%T Title\r\n", "%A Someone\r\n", "\r\n",
+                        "%0 Book\r\n"})
+        << 2;
+    QTest::newRow("text before the first record")
+        << QByteArray("junk\n\n%T stray\n%0 X\n") << QStringList({"\r\n", "%0 X\r\n"}) << 1;
+    QTest::newRow("records without a blank line between")
+        << QByteArray("%0 A\n%T a\n%0 B\n%T b\n")
+        << QStringList({"%0 A\r\n", "%T a\r\n", "%0 B\r\n", "%T b\r\n"}) << 2;
+    QTest::newRow("lookalikes of url lines are kept")
+        << QByteArray("%0 A\n%u lower\nhttps://s.org\nHTTP://caps.org\nhttp:\n")
+        << QStringList({"%0 A\r\n", "%u lower\r\n", "https://s.org\r\n", "HTTP://caps.org\r\n"}) << 1;
+    QTest::newRow("url lines outside records") << QByteArray("%U http://x\nhttp://y\n")
+                                               << QStringList() << 0;
+    QTest::newRow("blank-only lines")
+        << QByteArray("   \n%0 A\n   \n\t\n\n   \n")
+        << QStringList({"%0 A\r\n", "   \r\n", "\t\r\n", "\r\n"}) << 1;
+    QTest::newRow("%0 alone and a single percent sign")
+        << QByteArray("%\n%0\n%\n%0Book\n") << QStringList({"%0\r\n", "%\r\n", "%0Book\r\n"}) << 2;
+    QTest::newRow("three empty lines") << QByteArray("\n\n\n")
+                                       << QStringList({"\r\n", "\r\n", "\r\n"}) << 0;
+    QTest::newRow("crlf line ends") << QByteArray("%0 A\r\n%T t\r\n\r\n")
+                                    << QStringList({"%0 A\r\n", "%T t\r\n", "\r\n"}) << 1;
+    QTest::newRow("stray cr before crlf") << QByteArray("%0 A\r\r\n%T t\r\n")
+                                          << QStringList({"%0 A\r\r\n", "%T t\r\n"}) << 1;
+    QTest::newRow("cr inside a line") << QByteArray("%0 A\rB\n")
+                                      << QStringList({"%0 A\rB\r\n"}) << 1;
+    QTest::newRow("final lone cr dropped") << QByteArray("%0 A\n%T t\r")
+                                           << QStringList({"%0 A\r\n", "%T t\r\n"}) << 1;
+    QTest::newRow("final line of a lone cr") << QByteArray("%0 A\n\r")
+                                             << QStringList({"%0 A\r\n", "\r\n"}) << 1;
+    QTest::newRow("no final newline") << QByteArray("%0 A\n%T t")
+                                      << QStringList({"%0 A\r\n", "%T t\r\n"}) << 1;
+    QTest::newRow("nul bytes stay in the line")
+        << QByteArray("%0 A\n%T a\0b\n", 12) << QStringList({"%0 A\r\n", QString::fromUtf8("%T a\0b\r\n", 8)})
+        << 1;
+    QTest::newRow("utf-16 without a mark has no record")
+        << QByteArray("%\x00" "0\x00 \x00" "A\x00\n\x00", 10) << QStringList() << 0;
+}
+
+void TestReader::lines()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, lines);
+    QFETCH(int, records);
+    const QString path = writeSource(bytes);
+    QStringList read;
+    LogCapture capture;
+    QCOMPARE(readEnwFile(path, read, [&capture] { capture.reset(); }), records);
+    QCOMPARE(read, lines);
+    QCOMPARE(capture.lines(), QStringList());
+}
+
+static QByteArray encoded(const char *codec, const QString &text)
+{
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    const QString unit = text;
+    return QTextCodec::codecForName(codec)->fromUnicode(unit.constData(), unit.size(), &state);
+}
+
+void TestReader::byteOrderMarks_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    const QString text = QStringLiteral("%0 Journal Article\r\n%T 数据挖掘\r\n%U http://x\r\n");
+    QTest::newRow("utf-8") << QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    QTest::newRow("utf-16le") << QByteArray("\xFF\xFE") + encoded("UTF-16LE", text);
+    QTest::newRow("utf-16be") << QByteArray("\xFE\xFF") + encoded("UTF-16BE", text);
+    QTest::newRow("utf-32le") << QByteArray("\xFF\xFE\x00\x00", 4) + encoded("UTF-32LE", text);
+    QTest::newRow("utf-32be") << QByteArray("\x00\x00\xFE\xFF", 4) + encoded("UTF-32BE", text);
+}
+
+void TestReader::byteOrderMarks()
+{
+    QFETCH(QByteArray, bytes);
+    const LocaleCodec gbk("GBK");
+    QStringList read;
+    LogCapture capture;
+    QCOMPARE(readEnwFile(writeSource(bytes), read), 1);
+    QCOMPARE(read, QStringList({"%0 Journal Article\r\n", QStringLiteral("%T 数据挖掘\r\n")}));
+    QCOMPARE(capture.lines(), QStringList());
+}
+
+void TestReader::localeDecoding_data()
+{
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("lines");
+    const QString chinese = QStringLiteral("%0 学位论文\r\n%T 基于深度学习的图像识别€\r\n");
+    const QStringList expected({QStringLiteral("%0 学位论文\r\n"),
+                                QStringLiteral("%T 基于深度学习的图像识别€\r\n")});
+    QTest::newRow("unmarked utf-8 under gbk") << QByteArray("GBK") << chinese.toUtf8() << expected;
+    QTest::newRow("unmarked gbk under gbk") << QByteArray("GBK") << encoded("GBK", chinese) << expected;
+    QTest::newRow("unmarked utf-8 under utf-8") << QByteArray("UTF-8") << chinese.toUtf8() << expected;
+    QTest::newRow("genuine replacement character")
+        << QByteArray("GBK") << QStringLiteral("%0 A\n%T a\uFFFDb\n").toUtf8()
+        << QStringList({"%0 A\r\n", QStringLiteral("%T a\uFFFDb\r\n")});
+    QTest::newRow("mark-like character inside a utf-8 file")
+        << QByteArray("GBK") << QByteArray("\xEF\xBB\xBF%0 A\n\xEF\xBB\xBF%T x\n")
+        << QStringList({"%0 A\r\n", QStringLiteral("\uFEFF%T x\r\n")});
+}
+
+void TestReader::localeDecoding()
+{
+    QFETCH(QByteArray, locale);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, lines);
+    const LocaleCodec codec(locale.constData());
+    QStringList read;
+    LogCapture capture;
+    QCOMPARE(readEnwFile(writeSource(bytes), read), 1);
+    QCOMPARE(read, lines);
+    QCOMPARE(capture.lines(), QStringList());
+}
+
+void TestReader::undecodableBytesWarnOnce_data()
+{
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("lines");
+    // 0x81 0x20 is a GBK lead byte without its trail byte; invalid UTF-8 too.
+    QTest::newRow("unmarked, invalid in gbk")
+        << QByteArray("GBK") << QByteArray("%0 A\n%T \x81 \xD6\xD0\n%T \x81\x7E\xFE\n")
+        << QStringList({"%0 A\r\n", QStringLiteral("%T \uFFFD 中\r\n"), QStringLiteral("%T \u4E8A\uFFFD\r\n")});
+    QTest::newRow("unmarked, gbk lead byte cut off by the line end")
+        << QByteArray("GBK") << QByteArray("%0 A\n%T \xD6\xD0\xD6\n")
+        << QStringList({"%0 A\r\n", QStringLiteral("%T 中\uFFFD\r\n")});
+    QTest::newRow("unmarked, invalid in utf-8 locale")
+        << QByteArray("UTF-8") << QByteArray("%0 A\n%T a\xC3(\n")
+        << QStringList({"%0 A\r\n", QStringLiteral("%T a\uFFFD(\r\n")});
+    QTest::newRow("utf-8 with its mark")
+        << QByteArray("GBK") << QByteArray("\xEF\xBB\xBF%0 A\n%T \xE6\x95\n")
+        << QStringList({"%0 A\r\n", QStringLiteral("%T \uFFFD\r\n")});
+}
+
+void TestReader::undecodableBytesWarnOnce()
+{
+    QFETCH(QByteArray, locale);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, lines);
+    const LocaleCodec codec(locale.constData());
+    const QString path = writeSource(bytes);
+    QStringList read;
+    LogCapture capture;
+    QCOMPARE(readEnwFile(path, read, [&capture] { capture.reset(); }), 1);
+    QCOMPARE(read, lines);
+    QCOMPARE(capture.lines(),
+             QStringList({QStringLiteral("W:\"enw文件编码无法识别，部分字符已被替换:") + path + "\""}));
+    QCOMPARE(capture.warningsWithReset, 1);
+}
+
+void TestReader::unopenablePath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing file") << "/no/such/file.enw"
+                                  << QStringLiteral("D:\"/no/such/file.enw无法打开，请确认文件是否存在或者权限！\"");
+    QTest::newRow("quote and backslash")
+        << "/no/such/a\"b\\c.enw"
+        << QStringLiteral("D:\"/no/such/a\\\"b\\\\c.enw无法打开，请确认文件是否存在或者权限！\"");
+    QTest::newRow("a folder") << "/" << QStringLiteral("D:\"/无法打开，请确认文件是否存在或者权限！\"");
+    QTest::newRow("empty path") << "" << QStringLiteral("D:\"无法打开，请确认文件是否存在或者权限！\"");
+}
+
+void TestReader::unopenablePath()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, message);
+    QStringList read({"kept\r\n"});
+    LogCapture capture;
+    QCOMPARE(readEnwFile(path, read), 0);
+    QCOMPARE(read, QStringList({"kept\r\n"}));
+    QCOMPARE(capture.lines(), QStringList({message}));
+}
+
+void TestReader::appendsToCallersList()
+{
+    QStringList read({"earlier\r\n"});
+    QCOMPARE(readEnwFile(writeSource("%0 A\n"), read), 1);
+    QCOMPARE(read, QStringList({"earlier\r\n", "%0 A\r\n"}));
+}
+
+QTEST_GUILESS_MAIN(TestReader)
+#include "tst_reader.moc"
