@@ -10,6 +10,11 @@
 #include <QTextEdit>
 #include <QtEndian>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 LogCapture *activeCapture = nullptr;
 
@@ -123,4 +128,54 @@ QString corpusFolder()
 {
     const QString folder = QStringLiteral(ENWLINK_CORPUS_DIR);
     return QFileInfo(folder).isDir() ? QDir(folder).canonicalPath() : QString();
+}
+
+namespace {
+int childLogFd = -1;
+
+void childHandler(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    const QByteArray line = ((type == QtDebugMsg ? QStringLiteral("D:") : QStringLiteral("W:")) + text)
+                                .toUtf8()
+                            + '\n';
+    if (::write(childLogFd, line.constData(), size_t(line.size())) < 0)
+        _exit(120);
+}
+} // namespace
+
+ChildResult runInChild(const std::function<int()> &body, bool asNobody, long fileSizeLimit)
+{
+    ChildResult result;
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return result;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        childLogFd = fds[1];
+        qInstallMessageHandler(childHandler);
+        if (asNobody && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            _exit(121);
+        if (fileSizeLimit >= 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                _exit(122);
+        }
+        _exit(body());
+    }
+    ::close(fds[1]);
+    QByteArray output;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = ::read(fds[0], buffer, sizeof buffer)) > 0)
+        output.append(buffer, int(got));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    for (const QByteArray &line : output.split('\n'))
+        if (!line.isEmpty())
+            result.log.append(QString::fromUtf8(line));
+    return result;
 }

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <functional>
+
 class EnwDialog;
 class QTextEdit;
 class QTextCodec;
@@ -72,6 +74,18 @@ public:
 private:
     QTextCodec *m_previous;
 };
+
+// Runs `body` in a forked child and returns its exit status and the messages it
+// logged (as LogCapture::lines gives them). The child can run as the unprivileged
+// user "nobody", so that file permissions apply even when the tests run as root,
+// and with a limit on the size of files it writes (SIGXFSZ ignored, so writes
+// past the limit fail with an error instead of ending the child).
+struct ChildResult
+{
+    int status = -1;
+    QStringList log;
+};
+ChildResult runInChild(const std::function<int()> &body, bool asNobody, long fileSizeLimit = -1);
 
 // The folder of real ENW exports beside the project, or an empty string.
 QString corpusFolder();

@@ -1,0 +1,298 @@
+#include "engine/enwreader.h"
+#include "engine/enwwriter.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+static const QString missMessage =
+    QStringLiteral("\"未找到全文，1、全文不存在，2、或者文献标题与对应文件名不完全一致!\"");
+
+class TestWriter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void outputBytes();
+    void emptyListGivesEmptyFile();
+    void matching_data();
+    void matching();
+    void failures_data();
+    void failures();
+    void readOnlyFolder();
+    void outputOverSource();
+    void fullDiskKeepsPreviousFile();
+
+private:
+    QFileInfoList fullTexts(const QStringList &relative) const;
+    QString m_root;
+    QTemporaryDir m_dir;
+    QTextCodec *m_codec = nullptr;
+};
+
+void TestWriter::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_root = QDir(m_dir.path()).canonicalPath();
+    m_codec = QTextCodec::codecForName("UTF-16LE");
+}
+
+void TestWriter::init()
+{
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+}
+
+QFileInfoList TestWriter::fullTexts(const QStringList &relative) const
+{
+    QFileInfoList files;
+    for (const QString &path : relative)
+        files.append(QFileInfo(m_root + "/lib/" + path));
+    return files;
+}
+
+void TestWriter::outputBytes()
+{
+    const QString out = m_root + "/bytes.enw";
+    const QStringList lines({"%0 Journal Article\r\n", "%T Deep learning\r\n", QStringLiteral("%A 张三\r\n"),
+                             "%R cr\rinside\r\n", "\r\n", "%0 Book\r\n", "%T  Nothing  here \r\n"});
+    LogCapture capture;
+    QCOMPARE(writeLinkedEnw(lines, fullTexts({"Deep learning.pdf"}), out, m_codec, 2), 1);
+
+    const QByteArray bytes = readBytes(out);
+    QCOMPARE(bytes.left(12), QByteArray("\xFF\xFE%\x00" "0\x00 \x00J\x00o\x00", 12));
+    QCOMPARE(bytes, utf16WithMark(QStringLiteral("%0 Journal Article\r\n%T Deep learning\r\n%> ") + m_root
+                                  + QStringLiteral("/lib/Deep learning.pdf\r\n%A 张三\r\n%R cr\rinside\r\n\r\n"
+                                                   "%0 Book\r\n%T  Nothing  here \r\n")));
+    QCOMPARE(capture.lines(), QStringList({"D:\"%T Deep learning\" ------ \"" + m_root + "/lib/Deep learning.pdf\"",
+                                           "W:\"%T Nothing here\" " + missMessage}));
+}
+
+void TestWriter::emptyListGivesEmptyFile()
+{
+    const QString out = m_root + "/empty.enw";
+    QVERIFY(writeBytes(out, "previous"));
+    QCOMPARE(writeLinkedEnw({}, fullTexts({"a.pdf"}), out, m_codec, 2), 0);
+    QVERIFY(QFileInfo::exists(out));
+    QCOMPARE(readBytes(out), QByteArray());
+}
+
+void TestWriter::matching_data()
+{
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("threshold");
+    QTest::addColumn<QStringList>("written"); // the output, "@" standing for the library folder
+    QTest::addColumn<QStringList>("log");
+    QTest::addColumn<int>("linked");
+
+    const QByteArray utf8("UTF-8");
+    QTest::newRow("exact") << utf8 << QStringList({"x/Other.pdf", "Deep learning.pdf"})
+                           << QStringList({"%T Deep learning\r\n"}) << 2
+                           << QStringList({"%T Deep learning\r\n", "%> @/Deep learning.pdf\r\n"})
+                           << QStringList({"D:\"%T Deep learning\" ------ \"@/Deep learning.pdf\""}) << 1;
+    QTest::newRow("letter case only: near") << utf8 << QStringList({"deep Learning.pdf"})
+                           << QStringList({"%T Deep learning\r\n"}) << 2
+                           << QStringList({"%T Deep learning\r\n", "%> @/deep Learning.pdf\r\n"})
+                           << QStringList({"W:\"%T Deep learning\" ------ \"@/deep Learning.pdf\""}) << 1;
+    QTest::newRow("threshold 0: miss") << utf8 << QStringList({"deep learning.pdf"})
+                           << QStringList({"%T Deep learning\r\n"}) << 0
+                           << QStringList({"%T Deep learning\r\n"})
+                           << QStringList({"W:\"%T Deep learning\" " + missMessage}) << 0;
+    QTest::newRow("first within threshold beats a closer later file")
+        << utf8 << QStringList({"a/Deep learn.pdf", "b/Deep learnin.pdf"})
+        << QStringList({"%T Deep learning\r\n"}) << 3
+        << QStringList({"%T Deep learning\r\n", "%> @/a/Deep learn.pdf\r\n"})
+        << QStringList({"W:\"%T Deep learning\" ------ \"@/a/Deep learn.pdf\""}) << 1;
+    QTest::newRow("exact beats an earlier near file")
+        << utf8 << QStringList({"a/Deep learnin.pdf", "b/Deep learning.caj"})
+        << QStringList({"%T Deep learning\r\n"}) << 2
+        << QStringList({"%T Deep learning\r\n", "%> @/b/Deep learning.caj\r\n"})
+        << QStringList({"D:\"%T Deep learning\" ------ \"@/b/Deep learning.caj\""}) << 1;
+    QTest::newRow("duplicate base names: first in list")
+        << utf8 << QStringList({"1/Title.pdf", "2/Title.caj", "Title.caj"})
+        << QStringList({"%T Title\r\n"}) << 2
+        << QStringList({"%T Title\r\n", "%> @/1/Title.pdf\r\n"})
+        << QStringList({"D:\"%T Title\" ------ \"@/1/Title.pdf\""}) << 1;
+    QTest::newRow("one file for several records")
+        << utf8 << QStringList({"Title.pdf"})
+        << QStringList({"%0 A\r\n", "%T Title\r\n", "\r\n", "%0 B\r\n", "%T Title\r\n"}) << 2
+        << QStringList({"%0 A\r\n", "%T Title\r\n", "%> @/Title.pdf\r\n", "\r\n", "%0 B\r\n", "%T Title\r\n",
+                        "%> @/Title.pdf\r\n"})
+        << QStringList({"D:\"%T Title\" ------ \"@/Title.pdf\"", "D:\"%T Title\" ------ \"@/Title.pdf\""}) << 2;
+    QTest::newRow("two title lines in one record count 2")
+        << utf8 << QStringList({"One.pdf", "Two.pdf"})
+        << QStringList({"%0 A\r\n", "%T One\r\n", "%T Two\r\n"}) << 2
+        << QStringList({"%0 A\r\n", "%T One\r\n", "%> @/One.pdf\r\n", "%T Two\r\n", "%> @/Two.pdf\r\n"})
+        << QStringList({"D:\"%T One\" ------ \"@/One.pdf\"", "D:\"%T Two\" ------ \"@/Two.pdf\""}) << 2;
+    QTest::newRow("lower-case tag") << utf8 << QStringList({"Title.pdf"}) << QStringList({"%t Title\r\n"}) << 2
+        << QStringList({"%t Title\r\n", "%> @/Title.pdf\r\n"})
+        << QStringList({"D:\"%t Title\" ------ \"@/Title.pdf\""}) << 1;
+    QTest::newRow("existing attachment line is kept")
+        << utf8 << QStringList({"Title.pdf"}) << QStringList({"%T Title\r\n", "%> /old.pdf\r\n"}) << 2
+        << QStringList({"%T Title\r\n", "%> @/Title.pdf\r\n", "%> /old.pdf\r\n"})
+        << QStringList({"D:\"%T Title\" ------ \"@/Title.pdf\""}) << 1;
+    QTest::newRow("empty title: exact with an empty base name")
+        << utf8 << QStringList({"abc.pdf", ".pdf"}) << QStringList({"%T\r\n"}) << 2
+        << QStringList({"%T\r\n", "%> @/.pdf\r\n"}) << QStringList({"D:\"%T\" ------ \"@/.pdf\""}) << 1;
+    QTest::newRow("empty title: near with a short base name")
+        << utf8 << QStringList({"abc.pdf", "ab.pdf"}) << QStringList({"%T \r\n"}) << 2
+        << QStringList({"%T \r\n", "%> @/ab.pdf\r\n"}) << QStringList({"W:\"%T\" ------ \"@/ab.pdf\""}) << 1;
+    QTest::newRow("doubled spaces in a base name are no exact match")
+        << utf8 << QStringList({"Graph  theory .pdf"}) << QStringList({"%T Graph   theory\r\n"}) << 2
+        << QStringList({"%T Graph   theory\r\n", "%> @/Graph  theory .pdf\r\n"})
+        << QStringList({"W:\"%T Graph theory\" ------ \"@/Graph  theory .pdf\""}) << 1;
+    QTest::newRow("doubled spaces cost a byte each")
+        << utf8 << QStringList({"Graph  theory .pdf"}) << QStringList({"%T Graph theory\r\n"}) << 1
+        << QStringList({"%T Graph theory\r\n"}) << QStringList({"W:\"%T Graph theory\" " + missMessage}) << 0;
+    QTest::newRow("title with a dot matches exactly")
+        << utf8 << QStringList({"Version 2.0 notes.pdf"}) << QStringList({"%T Version 2.0 notes\r\n"}) << 0
+        << QStringList({"%T Version 2.0 notes\r\n", "%> @/Version 2.0 notes.pdf\r\n"})
+        << QStringList({"D:\"%T Version 2.0 notes\" ------ \"@/Version 2.0 notes.pdf\""}) << 1;
+    QTest::newRow("tag directly followed by the title")
+        << utf8 << QStringList({"Title.pdf"}) << QStringList({"%TTitle\r\n"}) << 0
+        << QStringList({"%TTitle\r\n", "%> @/Title.pdf\r\n"})
+        << QStringList({"D:\"%TTitle\" ------ \"@/Title.pdf\""}) << 1;
+    QTest::newRow("markup and quotes in a title")
+        << utf8 << QStringList({"p < 0.05 & \"more\".pdf"}) << QStringList({"%T p < 0.05 & \"more\"\r\n"}) << 0
+        << QStringList({"%T p < 0.05 & \"more\"\r\n", "%> @/p < 0.05 & \"more\".pdf\r\n"})
+        << QStringList({"D:\"%T p < 0.05 & \\\"more\\\"\" ------ \"@/p < 0.05 & \\\"more\\\".pdf\""}) << 1;
+    QTest::newRow("one chinese character more, gbk")
+        << QByteArray("GBK") << QStringList({QStringLiteral("数据挖掘方法.pdf")})
+        << QStringList({QStringLiteral("%T 数据挖掘方法研\r\n")}) << 2
+        << QStringList({QStringLiteral("%T 数据挖掘方法研\r\n"), QStringLiteral("%> @/数据挖掘方法.pdf\r\n")})
+        << QStringList({QStringLiteral("W:\"%T 数据挖掘方法研\" ------ \"@/数据挖掘方法.pdf\"")}) << 1;
+    QTest::newRow("one chinese character less, utf-8")
+        << utf8 << QStringList({QStringLiteral("数据挖掘方法.pdf")})
+        << QStringList({QStringLiteral("%T 数据挖掘方\r\n")}) << 2
+        << QStringList({QStringLiteral("%T 数据挖掘方\r\n")})
+        << QStringList({QStringLiteral("W:\"%T 数据挖掘方\" ") + missMessage}) << 0;
+    QTest::newRow("empty full-text list") << utf8 << QStringList() << QStringList({"%T A\r\n", "%A b\r\n"}) << 2
+        << QStringList({"%T A\r\n", "%A b\r\n"}) << QStringList({"W:\"%T A\" " + missMessage}) << 0;
+}
+
+void TestWriter::matching()
+{
+    QFETCH(QByteArray, locale);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, lines);
+    QFETCH(int, threshold);
+    QFETCH(QStringList, written);
+    QFETCH(QStringList, log);
+    QFETCH(int, linked);
+
+    const LocaleCodec codec(locale.constData());
+    const QString library = m_root + "/lib";
+    const QString out = m_root + "/matching.enw";
+    LogCapture capture;
+    QCOMPARE(writeLinkedEnw(lines, fullTexts(files), out, m_codec, threshold, [&capture] { capture.reset(); }),
+             linked);
+    QCOMPARE(readBytes(out), utf16WithMark(written.join(QString()).replace("@", library)));
+    QCOMPARE(capture.lines(), log.replaceInStrings("@", library));
+    int warnings = 0;
+    for (const QString &line : log)
+        warnings += line.startsWith("W:");
+    QCOMPARE(capture.warningsWithReset, warnings);
+}
+
+void TestWriter::failures_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing folder") << "/no/such/folder/out.enw" << "";
+    QTest::newRow("empty path") << "" << "No file name specified";
+    QTest::newRow("a folder at that path") << "@folder" << "Filename refers to a directory";
+}
+
+void TestWriter::failures()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, reason);
+    QVERIFY(QDir().mkpath(m_root + "/folder/inside"));
+    QVERIFY(writeBytes(m_root + "/folder/inside/keep.txt", "keep"));
+    const QString out = target.replace("@", m_root + "/");
+    const QStringList before = QDir(m_root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QStringList beforeHere = QDir::current().entryList(QDir::AllEntries | QDir::Hidden);
+
+    LogCapture capture;
+    QCOMPARE(writeLinkedEnw({"%T Title\r\n"}, fullTexts({"Title.pdf"}), out, m_codec, 2,
+                            [&capture] { capture.reset(); }),
+             0);
+    QCOMPARE(capture.messages.size(), 1);
+    const QString message = capture.lines().first();
+    const QString start = QStringLiteral("W:\"无法写入新Enw文件:") + out + " (";
+    QVERIFY2(message.startsWith(start) && message.endsWith(")\"") && message.size() > start.size() + 2,
+             qPrintable(message));
+    if (!reason.isEmpty())
+        QCOMPARE(message, start + reason + ")\"");
+    QCOMPARE(capture.warningsWithReset, 1);
+    QCOMPARE(QDir(m_root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+    QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::Hidden), beforeHere);
+    QCOMPARE(readBytes(m_root + "/folder/inside/keep.txt"), QByteArray("keep"));
+}
+
+void TestWriter::readOnlyFolder()
+{
+    // Permissions do not bind root, so the write runs as an unprivileged user.
+    QTemporaryDir shared(QStringLiteral("/tmp/enwlink-readonly-XXXXXX"));
+    QVERIFY(shared.isValid());
+    const QString folder = shared.path() + "/locked";
+    QVERIFY(QDir().mkpath(folder));
+    const QString out = folder + "/out.enw";
+    QVERIFY(writeBytes(out, "previous"));
+    QVERIFY(::chmod(QFile::encodeName(shared.path()).constData(), 0755) == 0);
+    QVERIFY(::chmod(QFile::encodeName(out).constData(), 0444) == 0);
+    QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0555) == 0);
+
+    const QFileInfoList files = fullTexts({"Title.pdf"});
+    const ChildResult child = runInChild(
+        [&] { return writeLinkedEnw({"%T Title\r\n"}, files, out, m_codec, 2); }, true);
+    QCOMPARE(child.status, 0);
+    QCOMPARE(child.log.size(), 1);
+    QVERIFY2(child.log.first().startsWith(QStringLiteral("W:\"无法写入新Enw文件:") + out + " ("),
+             qPrintable(child.log.first()));
+    QCOMPARE(readBytes(out), QByteArray("previous"));
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList({"out.enw"}));
+    QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+}
+
+void TestWriter::outputOverSource()
+{
+    const QString path = m_root + "/same.enw";
+    QVERIFY(writeBytes(path, "%0 Journal Article\n%T Title\n%U http://x\n"));
+    QStringList lines;
+    QCOMPARE(readEnwFile(path, lines), 1);
+    LogCapture capture;
+    QCOMPARE(writeLinkedEnw(lines, fullTexts({"Title.pdf"}), path, m_codec, 2), 1);
+    QCOMPARE(readBytes(path), utf16WithMark("%0 Journal Article\r\n%T Title\r\n%> " + m_root + "/lib/Title.pdf\r\n"));
+}
+
+void TestWriter::fullDiskKeepsPreviousFile()
+{
+    const QString out = m_root + "/full.enw";
+    const QByteArray previous("the previous output, which must survive");
+    QVERIFY(writeBytes(out, previous));
+    QStringList lines;
+    for (int i = 0; i < 5000; ++i)
+        lines << "%0 Journal Article\r\n" << QStringLiteral("%T Record %1\r\n").arg(i) << "\r\n";
+    const QFileInfoList files = fullTexts({"Record 1.pdf"});
+    const ChildResult child = runInChild(
+        [&] { return writeLinkedEnw(lines, files, out, m_codec, 0); }, false, 4096);
+    QCOMPARE(child.status, 0);
+    QVERIFY(!child.log.isEmpty());
+    QVERIFY2(child.log.last().startsWith(QStringLiteral("W:\"无法写入新Enw文件:") + out + " ("),
+             qPrintable(child.log.last()));
+    QCOMPARE(readBytes(out), previous);
+    QCOMPARE(QDir(m_root).entryList({"full*"}, QDir::Files | QDir::Hidden), QStringList({"full.enw"}));
+}
+
+QTEST_GUILESS_MAIN(TestWriter)
+#include "tst_writer.moc"
