@@ -1,0 +1,132 @@
+#include "engine/fulltextmatcher.h"
+#include "support/linearmatcher.h"
+#include "support/testsupport.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+// The indexed matcher must choose exactly the file that scanning the whole list
+// chooses, for every title, threshold and local encoding.
+class TestMatcher : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sameChoiceAsLinearScan_data();
+    void sameChoiceAsLinearScan();
+    void knownChoices();
+};
+
+namespace {
+
+const QString pieces[] = {QStringLiteral("a"),  QStringLiteral("b"),  QStringLiteral("ab"),
+                          QStringLiteral(" "),  QStringLiteral("."),  QStringLiteral("数"),
+                          QStringLiteral("据"), QStringLiteral("A"),  QStringLiteral("Deep "),
+                          QStringLiteral("learning"), QStringLiteral("_"), QStringLiteral("?")};
+
+QString randomText(QRandomGenerator &random, int maxPieces)
+{
+    QString text;
+    const int count = random.bounded(maxPieces + 1);
+    for (int i = 0; i < count; ++i)
+        text += pieces[random.bounded(int(std::size(pieces)))];
+    return text;
+}
+
+// A near copy: a few pieces replaced, inserted or removed, or the case changed.
+QString mutate(QRandomGenerator &random, QString text)
+{
+    for (int edits = random.bounded(4); edits > 0; --edits) {
+        const int at = text.isEmpty() ? 0 : random.bounded(text.size());
+        switch (random.bounded(4)) {
+        case 0:
+            text.insert(at, pieces[random.bounded(int(std::size(pieces)))]);
+            break;
+        case 1:
+            text.remove(at, 1);
+            break;
+        case 2:
+            if (!text.isEmpty())
+                text[at] = text[at].isUpper() ? text[at].toLower() : text[at].toUpper();
+            break;
+        default:
+            text.insert(at, QLatin1Char(' '));
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+void TestMatcher::sameChoiceAsLinearScan_data()
+{
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<quint32>("seed");
+    for (const char *locale : {"UTF-8", "GBK"})
+        for (quint32 seed = 1; seed <= 6; ++seed)
+            QTest::addRow("%s seed %u", locale, seed) << QByteArray(locale) << seed;
+}
+
+void TestMatcher::sameChoiceAsLinearScan()
+{
+    QFETCH(QByteArray, locale);
+    QFETCH(quint32, seed);
+    const LocaleCodec codec(locale.constData());
+    QRandomGenerator random(seed);
+    int compared = 0;
+    int nearFound = 0;
+
+    for (int library = 0; library < 60; ++library) {
+        QStringList seeds;
+        for (int i = 0; i < 6; ++i)
+            seeds.append(randomText(random, 1 + random.bounded(12)));
+        QFileInfoList files;
+        const int fileCount = random.bounded(40);
+        for (int i = 0; i < fileCount; ++i) {
+            QString name = mutate(random, seeds.at(random.bounded(seeds.size())));
+            if (random.bounded(8) == 0)
+                name = seeds.at(random.bounded(seeds.size())); // duplicate base names
+            const QString folder = QStringLiteral("/lib/f%1/").arg(random.bounded(3));
+            files.append(QFileInfo(folder + name + (random.bounded(2) ? ".pdf" : ".caj")));
+        }
+        QStringList titles({QString()});
+        for (int i = 0; i < 25; ++i)
+            titles.append(mutate(random, seeds.at(random.bounded(seeds.size()))).simplified());
+
+        for (int threshold = 0; threshold <= 10; ++threshold) {
+            const LinearFullTextMatcher linear(files, threshold);
+            const IndexedFullTextMatcher indexed(files, threshold);
+            for (const QString &title : titles) {
+                const FullTextMatch expected = linear.find(title);
+                const FullTextMatch actual = indexed.find(title);
+                if (actual.index != expected.index || actual.exact != expected.exact)
+                    QFAIL(qPrintable(QStringLiteral("title '%1', threshold %2: %3 instead of %4")
+                                         .arg(title).arg(threshold).arg(actual.index).arg(expected.index)));
+                ++compared;
+                nearFound += expected.index >= 0 && !expected.exact;
+            }
+        }
+    }
+    // The libraries must exercise the near pass, not only misses and exact hits.
+    QVERIFY(compared > 10000);
+    QVERIFY(nearFound > compared / 10);
+}
+
+void TestMatcher::knownChoices()
+{
+    const LocaleCodec codec("UTF-8");
+    const QFileInfoList files({QFileInfo("/l/abcdefgh.pdf"), QFileInfo("/l/abcdefgX.pdf"),
+                               QFileInfo("/l/xbcdefgh.caj"), QFileInfo("/l/abcdefgh.caj")});
+    const IndexedFullTextMatcher two(files, 2);
+    QCOMPARE(two.find("abcdefgh").index, 0);
+    QVERIFY(two.find("abcdefgh").exact);
+    QCOMPARE(two.find("Xbcdefgh").index, 0); // the first within 2, not the closest (2)
+    QVERIFY(!two.find("Xbcdefgh").exact);
+    QCOMPARE(two.find("abc").index, -1);
+    const IndexedFullTextMatcher zero(files, 0);
+    QCOMPARE(zero.find("xbcdefgh").index, 2);
+    QCOMPARE(zero.find("Xbcdefgh").index, -1);
+}
+
+QTEST_GUILESS_MAIN(TestMatcher)
+#include "tst_matcher.moc"
