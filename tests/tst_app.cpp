@@ -3,6 +3,9 @@
 #include "support/testsupport.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QStyle>
 #include <QTextEdit>
 #include <QtTest>
@@ -14,6 +17,7 @@ class TestApp : public QObject
 
 private slots:
     void fusionWinsOverStyleOption();
+    void closingDuringRunLetsItFinish();
 };
 
 void TestApp::fusionWinsOverStyleOption()
@@ -49,6 +53,47 @@ void TestApp::fusionWinsOverStyleOption()
     QCOMPARE(lines.size() >= 3, true);
     QCOMPARE(lines.at(lines.size() - 2).text, QStringLiteral("OutPut:routed"));
     QCOMPARE(lines.last(), (ConsoleLine{"Warning:warned", "#ff0000"}));
+}
+
+void TestApp::closingDuringRunLetsItFinish()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QByteArray source;
+    QString expected;
+    for (int i = 0; i < 300; ++i) {
+        source += "%0 Journal Article\n%T Record " + QByteArray::number(i) + "\n\n";
+        expected += "%0 Journal Article\r\n%T Record " + QString::number(i) + "\r\n%> " + dir.path()
+                    + "/lib/Record " + QString::number(i) + ".pdf\r\n\r\n";
+        QVERIFY(makeFiles(dir.path() + "/lib", {QStringLiteral("Record %1.pdf").arg(i)}));
+    }
+    QVERIFY(writeBytes(dir.path() + "/refs.enw", source));
+
+    EnwDialog dialog;
+    dialog.findChild<QComboBox *>("comboBoxEnw")->addItem(dir.path() + "/refs.enw");
+    dialog.findChild<QComboBox *>("comboBoxPath")->addItem(dir.path() + "/lib");
+    dialog.findChild<QComboBox *>("comboBoxSave")->addItem(dir.path() + "/out.enw");
+    bool closedDuringRun = false;
+    QTimer waiter;
+    waiter.setInterval(10);
+    connect(&waiter, &QTimer::timeout, &dialog, [&] {
+        if (!dialog.isVisible() || !QTest::qWaitForWindowExposed(&dialog, 0))
+            return;
+        waiter.stop();
+        // Fires inside the run's first log line.
+        QTimer::singleShot(0, &dialog, [&] {
+            dialog.close();
+            closedDuringRun = !dialog.isVisible();
+        });
+        dialog.findChild<QPushButton *>("pushButton")->click();
+    });
+    waiter.start();
+    QCOMPARE(runLoggingDialog(dialog), 0);
+
+    QVERIFY(closedDuringRun);
+    QCOMPARE(readBytes(dir.path() + "/out.enw"), utf16WithMark(expected));
+    QCOMPARE(consoleLines(consoleOf(dialog)).last().text,
+             QStringLiteral("OutPut:\"检索到全文的文献有：300/300\""));
 }
 
 QTEST_MAIN(TestApp)

@@ -1,0 +1,378 @@
+#include "app/logrouting.h"
+#include "dialog/enwdialog.h"
+#include "support/testsupport.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QTextEdit>
+#include <QtTest>
+
+static const QString red = QStringLiteral("#ff0000");
+static const QString black = QStringLiteral("#000000");
+static const QString miss = QStringLiteral("\"未找到全文，1、全文不存在，2、或者文献标题与对应文件名不完全一致!\"");
+
+class TestBatchRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void completeRun();
+    void emptyInputs_data();
+    void emptyInputs();
+    void outputPathEmpty();
+    void missingSource();
+    void missingFolder();
+    void secondRunClearsTheFirst();
+    void runAfterRedLineStartsBlack();
+    void clickDuringRunStartsNothing();
+    void realExports_data();
+    void realExports();
+
+private:
+    void setPaths(const QString &source, const QString &folder, const QString &output);
+    void start();
+    QList<ConsoleLine> console() const;
+    QString makeLibrary();
+
+    QTemporaryDir *m_dir = nullptr;
+    QString m_root;
+    EnwDialog *m_dialog = nullptr;
+};
+
+void TestBatchRun::init()
+{
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    m_root = QDir(m_dir->path()).canonicalPath();
+    m_dialog = new EnwDialog;
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
+    logDialog = m_dialog;
+    qInstallMessageHandler(logMessageHandler);
+}
+
+void TestBatchRun::cleanup()
+{
+    qInstallMessageHandler(nullptr);
+    logDialog = nullptr;
+    delete m_dialog;
+    delete m_dir;
+}
+
+void TestBatchRun::setPaths(const QString &source, const QString &folder, const QString &output)
+{
+    // The pickers are the only way into the combo boxes; their tests live elsewhere.
+    const QPair<const char *, QString> rows[] = {
+        {"comboBoxEnw", source}, {"comboBoxPath", folder}, {"comboBoxSave", output}};
+    for (const auto &row : rows) {
+        auto *combo = m_dialog->findChild<QComboBox *>(QString::fromLatin1(row.first));
+        combo->clear();
+        if (!row.second.isEmpty())
+            combo->addItem(row.second);
+    }
+}
+
+void TestBatchRun::start()
+{
+    m_dialog->findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
+}
+
+QList<ConsoleLine> TestBatchRun::console() const
+{
+    return consoleLines(consoleOf(*m_dialog));
+}
+
+static const ConsoleLine help{
+    QStringLiteral("针对部分文献管理软件如noteexpress导出的题录信息不含有pdf/caj附件，"
+                   "此程序用于帮助endnote格式题录修复这一问题。要求题录中的标题信息和文件名称基本相同，"
+                   "两者的相似度可以通过编辑距离调整。没有找到对应的附件文件或者文件名编辑距离不完全为0的情况，"
+                   "以红色字体显示。修复后的文件可以直接导入Citavi/Endnote。"
+                   "enwlink：为ENW题录自动链接本地PDF/CAJ全文的小工具。"),
+    black};
+
+// A source with three records and a library with an exact and a near file.
+QString TestBatchRun::makeLibrary()
+{
+    const QString source = m_root + "/refs.enw";
+    writeBytes(source, QByteArray("\xEF\xBB\xBF") + QStringLiteral("%0 Journal Article\r\n%T Deep learning\r\n%U http://a\r\n\r\n"
+                                      "%0 Thesis\r\n%T 数据挖掘方法\r\n\r\n%0 Book\r\n%T Missing book\r\n")
+                           .toUtf8());
+    makeFiles(m_root + "/lib", {"A/Deep learning.pdf", QStringLiteral("数据挖掘方.caj"), "notes.txt"});
+    return source;
+}
+
+// Removes a folder while the locale that named its files is still in force.
+struct RemoveFolder
+{
+    QString path;
+    ~RemoveFolder() { QDir(path).removeRecursively(); }
+};
+
+void TestBatchRun::completeRun()
+{
+    // Under GBK one Chinese character more or less is within the default threshold.
+    const LocaleCodec codec("GBK");
+    const RemoveFolder library{m_root + "/lib"};
+    const QString source = makeLibrary();
+    const QString output = m_root + "/out.enw";
+    setPaths(source, m_root + "/lib", output);
+    start();
+    const QString lib = m_root + "/lib";
+    QCOMPARE(console(),
+             QList<ConsoleLine>({help,
+                                 {"OutPut:\"enw文件路径:" + source + "\"", black},
+                                 {"OutPut:\"全文数据库路径:" + lib + "\"", black},
+                                 {"OutPut:File : \"" + lib + "/A/Deep learning.pdf\"", black},
+                                 {"OutPut:File : \"" + lib + "/数据挖掘方.caj\"", black},
+                                 {"OutPut:\"待检索全文的文献有：3\"", black},
+                                 {"OutPut:\"全文数据库共有文献：2\"", black},
+                                 {"OutPut:\"%T Deep learning\" ------ \"" + lib + "/A/Deep learning.pdf\"", black},
+                                 {"Warning:\"%T 数据挖掘方法\" ------ \"" + lib + "/数据挖掘方.caj\"", red},
+                                 {"Warning:\"%T Missing book\" " + miss, red},
+                                 {"OutPut:\"检索到全文的文献有：2/3\"", black}}));
+    QCOMPARE(readBytes(output),
+             utf16WithMark("%0 Journal Article\r\n%T Deep learning\r\n%> " + lib + "/A/Deep learning.pdf\r\n\r\n"
+                           "%0 Thesis\r\n%T 数据挖掘方法\r\n%> " + lib + "/数据挖掘方.caj\r\n\r\n"
+                           "%0 Book\r\n%T Missing book\r\n"));
+}
+
+void TestBatchRun::emptyInputs_data()
+{
+    QTest::addColumn<bool>("withSource");
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("both inputs empty") << false << QStringList({"Warning:\"enw文件不存在!\""});
+    QTest::newRow("folder empty") << true
+                                  << QStringList({"OutPut:\"enw文件路径:@\"",
+                                                  "Warning:\"全文数据库所属路径文件夹不存在！\""});
+}
+
+void TestBatchRun::emptyInputs()
+{
+    QFETCH(bool, withSource);
+    QFETCH(QStringList, texts);
+    const QString source = m_root + "/refs.enw";
+    const QString output = m_root + "/out.enw";
+    setPaths(withSource ? source : QString(), QString(), output);
+    start();
+    QList<ConsoleLine> expected({help});
+    for (const QString &text : texts)
+        expected.append({QString(text).replace("@", source), text.startsWith("W") ? red : black});
+    QCOMPARE(console(), expected);
+    QVERIFY(!QFileInfo::exists(output));
+}
+
+void TestBatchRun::outputPathEmpty()
+{
+    const QString source = makeLibrary();
+    setPaths(source, m_root + "/lib", QString());
+    const QStringList before = QDir::current().entryList(QDir::AllEntries | QDir::Hidden);
+    start();
+    const QList<ConsoleLine> lines = console();
+    QCOMPARE(lines.size(), 9);
+    QCOMPARE(lines.at(7), (ConsoleLine{"Warning:\"无法写入新Enw文件: (No file name specified)\"", red}));
+    QCOMPARE(lines.at(8), (ConsoleLine{"OutPut:\"检索到全文的文献有：0/3\"", black}));
+    QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::Hidden), before);
+}
+
+void TestBatchRun::missingSource()
+{
+    makeLibrary();
+    const QString source = m_root + "/gone.enw";
+    const QString output = m_root + "/out.enw";
+    setPaths(source, m_root + "/lib", output);
+    start();
+    const QString lib = m_root + "/lib";
+    QCOMPARE(console(),
+             QList<ConsoleLine>({help,
+                                 {"OutPut:\"enw文件路径:" + source + "\"", black},
+                                 {"OutPut:\"全文数据库路径:" + lib + "\"", black},
+                                 {"OutPut:\"" + source + "无法打开，请确认文件是否存在或者权限！\"", black},
+                                 {"OutPut:File : \"" + lib + "/A/Deep learning.pdf\"", black},
+                                 {"OutPut:File : \"" + lib + "/数据挖掘方.caj\"", black},
+                                 {"OutPut:\"待检索全文的文献有：0\"", black},
+                                 {"OutPut:\"全文数据库共有文献：2\"", black},
+                                 {"OutPut:\"检索到全文的文献有：0/0\"", black}}));
+    QCOMPARE(readBytes(output), QByteArray());
+    QVERIFY(QFileInfo::exists(output));
+}
+
+void TestBatchRun::missingFolder()
+{
+    const QString source = makeLibrary();
+    const QString folder = m_root + "/nowhere";
+    setPaths(source, folder, m_root + "/out.enw");
+    start();
+    QCOMPARE(console(),
+             QList<ConsoleLine>({help,
+                                 {"OutPut:\"enw文件路径:" + source + "\"", black},
+                                 {"OutPut:\"全文数据库路径:" + folder + "\"", black},
+                                 {"OutPut:\"待检索全文的文献有：3\"", black},
+                                 {"OutPut:\"全文数据库共有文献：0\"", black},
+                                 {"Warning:\"%T Deep learning\" " + miss, red},
+                                 {"Warning:\"%T 数据挖掘方法\" " + miss, red},
+                                 {"Warning:\"%T Missing book\" " + miss, red},
+                                 {"OutPut:\"检索到全文的文献有：0/3\"", black}}));
+}
+
+void TestBatchRun::secondRunClearsTheFirst()
+{
+    const QString source = makeLibrary();
+    setPaths(source, m_root + "/lib", m_root + "/out.enw");
+    start();
+    const QList<ConsoleLine> first = console();
+    start();
+    QCOMPARE(console(), first);
+}
+
+void TestBatchRun::runAfterRedLineStartsBlack()
+{
+    const QString source = makeLibrary();
+    setPaths(source, QString(), QString());
+    start();
+    QCOMPARE(console().last().colour, red);
+    setPaths(source, m_root + "/lib", m_root + "/out.enw");
+    m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->setValue(0);
+    start();
+    const QList<ConsoleLine> lines = console();
+    QCOMPARE(lines.first(), help);
+    QCOMPARE(lines.at(1), (ConsoleLine{"OutPut:\"enw文件路径:" + source + "\"", black}));
+    QCOMPARE(lines.at(8), (ConsoleLine{"Warning:\"%T 数据挖掘方法\" " + miss, red}));
+    QCOMPARE(lines.last(), (ConsoleLine{"OutPut:\"检索到全文的文献有：1/3\"", black}));
+}
+
+void TestBatchRun::clickDuringRunStartsNothing()
+{
+    const QString source = makeLibrary();
+    const QString output = m_root + "/out.enw";
+    setPaths(source, m_root + "/lib", output);
+    start();
+    const QList<ConsoleLine> single = console();
+    const QByteArray singleOutput = readBytes(output);
+
+    // The timer fires inside the first log line of the run, when events are let through.
+    int nested = 0;
+    QTimer::singleShot(0, m_dialog, [&] {
+        ++nested;
+        start();
+        QTest::keyClick(m_dialog, Qt::Key_Return);
+    });
+    start();
+    QCOMPARE(nested, 1);
+    QCOMPARE(console(), single);
+    QCOMPARE(readBytes(output), singleOutput);
+    QVERIFY(m_dialog->findChild<QPushButton *>(QStringLiteral("pushButton"))->isEnabled());
+}
+
+void TestBatchRun::realExports_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("locale");
+    const QString corpus = corpusFolder();
+    if (corpus.isEmpty()) {
+        QTest::newRow("no corpus") << QString() << QByteArray("UTF-8");
+        return;
+    }
+    const QStringList files = QDir(corpus).entryList({"*.enw", "*.txt", "*.end"}, QDir::Files, QDir::Name);
+    for (const QString &file : files)
+        QTest::newRow(qPrintable(file)) << corpus + "/" + file
+                                        << QByteArray(file.startsWith("D1") ? "GBK" : "UTF-8");
+}
+
+// Splits decoded text into lines as the source file has them.
+static QStringList sourceLines(const QString &path)
+{
+    const QByteArray bytes = readBytes(path);
+    QTextCodec::ConverterState state;
+    QString text = QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+    if (state.invalidChars > 0)
+        text = QTextCodec::codecForName("GBK")->toUnicode(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    QStringList lines = text.split(QRegularExpression("\r?\n"));
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+void TestBatchRun::realExports()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, locale);
+    if (corpusFolder().isEmpty())
+        QSKIP("The folder of real exports (../shared/corpus beside the project) is not here.");
+    const LocaleCodec codec(locale.constData());
+    const RemoveFolder library{m_root + "/lib"};
+
+    // One empty PDF named after every title that can be a file name.
+    const QStringList lines = sourceLines(file);
+    const QString lib = m_root + "/lib";
+    QVERIFY(QDir().mkpath(lib));
+    QSet<QString> linkable;
+    for (const QString &line : lines) {
+        if (!line.startsWith("%T", Qt::CaseInsensitive))
+            continue;
+        const QString title = line.mid(2).simplified();
+        if (title.isEmpty() || title.contains('/') || title.startsWith('.') || title.toUtf8().size() > 250)
+            continue;
+        QVERIFY(writeBytes(lib + "/" + title + ".pdf", QByteArray()));
+        linkable.insert(title);
+    }
+
+    const QString output = m_root + "/out.enw";
+    setPaths(file, lib, output);
+    start();
+
+    const QByteArray bytes = readBytes(output);
+    QVERIFY(bytes.isEmpty() || bytes.startsWith("\xFF\xFE"));
+    const QString written = QTextCodec::codecForName("UTF-16LE")->toUnicode(bytes.mid(2));
+    QStringList out = written.split("\r\n");
+    QCOMPARE(out.takeLast(), QString());
+
+    // Every retained title is followed by its own file.
+    int titles = 0;
+    QStringList kept;
+    for (int i = 0; i < out.size(); ++i) {
+        if (out.at(i).startsWith("%> "))
+            continue;
+        kept.append(out.at(i));
+        if (!out.at(i).startsWith("%T", Qt::CaseInsensitive))
+            continue;
+        const QString title = out.at(i).mid(2).simplified();
+        QVERIFY2(linkable.contains(title), qPrintable(title));
+        QCOMPARE(out.value(i + 1), "%> " + lib + "/" + title + ".pdf");
+        ++titles;
+    }
+
+    // The output holds the source's lines in order, less the URL lines inside
+    // records and what stands outside them (after an empty line, up to a "%0").
+    QStringList expected;
+    int records = 0;
+    bool inRecord = false;
+    for (const QString &line : lines) {
+        if (line.isEmpty()) {
+            expected.append(line);
+            inRecord = false;
+        } else if (line.startsWith("%0")) {
+            expected.append(line);
+            inRecord = true;
+            ++records;
+        } else if (inRecord && !line.startsWith("%U") && !line.startsWith("http:")) {
+            expected.append(line);
+        }
+    }
+    QCOMPARE(kept, expected);
+    QCOMPARE(console().last().text, QStringLiteral("OutPut:\"检索到全文的文献有：%1/%2\"").arg(titles).arg(records));
+    for (const ConsoleLine &line : console())
+        QVERIFY2(!line.text.startsWith("Warning:"), qPrintable(line.text));
+}
+
+QTEST_MAIN(TestBatchRun)
+#include "tst_batchrun.moc"

@@ -1,0 +1,234 @@
+#include "dialog/enwdialog.h"
+#include "support/testsupport.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <functional>
+
+// Drives the real, non-native file dialogs that the browse buttons open.
+class TestPickers : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void sourcePick();
+    void samePathTwiceGivesOneItem();
+    void letterCaseGivesTwoItems();
+    void cancelChangesNothing_data();
+    void cancelChangesNothing();
+    void folderPick();
+    void outputPick();
+    void outputPickerFollowsEveryPick();
+    void typedMissingSourceIsAccepted();
+
+private:
+    struct Seen
+    {
+        QString title;
+        QString directory;
+        QStringList nameFilters;
+        QDir::Filters filter;
+        QFileDialog::Options options;
+    };
+    // Clicks `button`; when its dialog shows, records what it shows, then picks
+    // `path` (relative to the fixture) or cancels when `path` is empty.
+    Seen pick(const char *button, const QString &path);
+    QComboBox *combo(const char *name) const;
+    QStringList items(const char *name) const;
+
+    QTemporaryDir *m_dir = nullptr;
+    QString m_root;
+    QString m_startDir;
+    EnwDialog *m_dialog = nullptr;
+};
+
+void TestPickers::initTestCase()
+{
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    m_startDir = QDir::currentPath();
+}
+
+void TestPickers::init()
+{
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    m_root = QDir(m_dir->path()).canonicalPath();
+    QVERIFY(makeFiles(m_root, {"refs/a.enw", "refs/A.enw", "refs/b.txt", "lib/x/p.pdf", "Lib/q.pdf", "work/w.txt"}));
+    QVERIFY(QDir::setCurrent(m_root + "/work"));
+    m_dialog = new EnwDialog;
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
+}
+
+void TestPickers::cleanup()
+{
+    delete m_dialog;
+    QDir::setCurrent(m_startDir);
+    delete m_dir;
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+QComboBox *TestPickers::combo(const char *name) const
+{
+    return m_dialog->findChild<QComboBox *>(QString::fromLatin1(name));
+}
+
+QStringList TestPickers::items(const char *name) const
+{
+    QStringList texts;
+    for (int i = 0; i < combo(name)->count(); ++i)
+        texts.append(combo(name)->itemText(i));
+    return texts;
+}
+
+TestPickers::Seen TestPickers::pick(const char *button, const QString &path)
+{
+    Seen seen;
+    QTimer waiter;
+    waiter.setInterval(5);
+    connect(&waiter, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        waiter.stop();
+        seen = {dialog->windowTitle(), dialog->directory().absolutePath(), dialog->nameFilters(),
+                dialog->filter(), dialog->options()};
+        if (path.isEmpty()) {
+            dialog->reject();
+        } else {
+            dialog->selectFile(m_root + "/" + path);
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
+    });
+    waiter.start();
+    m_dialog->findChild<QToolButton *>(QString::fromLatin1(button))->click();
+    return seen;
+}
+
+void TestPickers::sourcePick()
+{
+    // With an empty row the dialog opens in the folder that holds the working directory.
+    const Seen seen = pick("toolButtonOpenEnw", "refs/a.enw");
+    QCOMPARE(seen.title, QStringLiteral("打开enw格式的txt/enw文件"));
+    QCOMPARE(seen.directory, m_root);
+    QCOMPARE(seen.nameFilters, QStringList({QStringLiteral("enw格式文件(*.txt *.enw)")}));
+    QCOMPARE(seen.filter, QDir::Filters(QDir::Files));
+    QCOMPARE(items("comboBoxEnw"), QStringList({m_root + "/refs/a.enw"}));
+    QCOMPARE(combo("comboBoxEnw")->currentText(), m_root + "/refs/a.enw");
+    QCOMPARE(QDir::currentPath(), m_root + "/refs");
+
+    // With a current entry it opens in that file's folder, even once the file is gone.
+    QVERIFY(QFile::remove(m_root + "/refs/a.enw"));
+    QDir::setCurrent(m_root + "/work");
+    QCOMPARE(pick("toolButtonOpenEnw", QString()).directory, m_root + "/refs");
+}
+
+void TestPickers::samePathTwiceGivesOneItem()
+{
+    pick("toolButtonOpenEnw", "refs/a.enw");
+    pick("toolButtonOpenEnw", "refs/b.txt");
+    QCOMPARE(combo("comboBoxEnw")->currentIndex(), 1);
+    pick("toolButtonOpenEnw", "refs/a.enw");
+    QCOMPARE(items("comboBoxEnw"), QStringList({m_root + "/refs/a.enw", m_root + "/refs/b.txt"}));
+    QCOMPARE(combo("comboBoxEnw")->currentIndex(), 0);
+}
+
+void TestPickers::letterCaseGivesTwoItems()
+{
+    pick("toolButtonOpenEnw", "refs/a.enw");
+    pick("toolButtonOpenEnw", "refs/A.enw");
+    QCOMPARE(items("comboBoxEnw"), QStringList({m_root + "/refs/a.enw", m_root + "/refs/A.enw"}));
+    pick("toolButtonOpenSearchPath", "lib");
+    pick("toolButtonOpenSearchPath", "Lib");
+    QCOMPARE(items("comboBoxPath"), QStringList({m_root + "/lib", m_root + "/Lib"}));
+    QCOMPARE(combo("comboBoxPath")->currentIndex(), 1);
+}
+
+void TestPickers::cancelChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<QByteArray>("row");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::newRow("source") << QByteArray("toolButtonOpenEnw") << QByteArray("comboBoxEnw") << "refs/a.enw"
+                            << "refs/b.txt";
+    QTest::newRow("folder") << QByteArray("toolButtonOpenSearchPath") << QByteArray("comboBoxPath") << "lib"
+                            << "lib/x";
+    QTest::newRow("output") << QByteArray("toolButtonSave") << QByteArray("comboBoxSave") << "work/new.enw"
+                            << "refs/new.enw";
+}
+
+void TestPickers::cancelChangesNothing()
+{
+    QFETCH(QByteArray, button);
+    QFETCH(QByteArray, row);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    pick(button.constData(), first);
+    pick(button.constData(), second);
+    combo(row.constData())->setCurrentIndex(0);
+    QDir::setCurrent(m_root + "/work");
+    const QStringList before = items(row.constData());
+
+    pick(button.constData(), QString());
+    QCOMPARE(items(row.constData()), before);
+    QCOMPARE(combo(row.constData())->currentIndex(), 0);
+    QCOMPARE(QDir::currentPath(), m_root + "/work");
+}
+
+void TestPickers::folderPick()
+{
+    Seen seen = pick("toolButtonOpenSearchPath", "lib");
+    QCOMPARE(seen.title, QStringLiteral("打开全文数据库目录"));
+    QCOMPARE(seen.directory, m_root + "/work");
+    QVERIFY(seen.options.testFlag(QFileDialog::ShowDirsOnly));
+    QVERIFY(seen.options.testFlag(QFileDialog::DontResolveSymlinks));
+    QCOMPARE(items("comboBoxPath"), QStringList({m_root + "/lib"}));
+    QCOMPARE(QDir::currentPath(), m_root + "/lib");
+
+    // With a current entry the dialog opens in that folder itself.
+    QDir::setCurrent(m_root + "/work");
+    seen = pick("toolButtonOpenSearchPath", "lib/x");
+    QCOMPARE(seen.directory, m_root + "/lib");
+    QCOMPARE(QDir::currentPath(), m_root + "/lib/x");
+}
+
+void TestPickers::outputPick()
+{
+    const Seen seen = pick("toolButtonSave", "refs/new.enw");
+    QCOMPARE(seen.title, QStringLiteral("新建enw格式的题录文件"));
+    QCOMPARE(seen.directory, m_root + "/work");
+    QCOMPARE(seen.nameFilters, QStringList({"Enw File(*.enw)", "Text files (*.txt)"}));
+    QCOMPARE(items("comboBoxSave"), QStringList({m_root + "/refs/new.enw"}));
+    QCOMPARE(QDir::currentPath(), m_root + "/refs");
+    QVERIFY(!QFileInfo::exists(m_root + "/refs/new.enw"));
+}
+
+void TestPickers::outputPickerFollowsEveryPick()
+{
+    // The output picker ignores its row and opens where the last pick was made.
+    pick("toolButtonSave", "work/one.enw");
+    pick("toolButtonOpenEnw", "refs/b.txt");
+    QCOMPARE(pick("toolButtonSave", QString()).directory, m_root + "/refs");
+    pick("toolButtonOpenSearchPath", "lib/x");
+    QCOMPARE(pick("toolButtonSave", QString()).directory, m_root + "/lib/x");
+    pick("toolButtonSave", "Lib/two.enw");
+    QCOMPARE(pick("toolButtonSave", QString()).directory, m_root + "/Lib");
+}
+
+void TestPickers::typedMissingSourceIsAccepted()
+{
+    pick("toolButtonOpenEnw", "refs/not there.enw");
+    QCOMPARE(combo("comboBoxEnw")->currentText(), m_root + "/refs/not there.enw");
+    QCOMPARE(QDir::currentPath(), m_root + "/refs");
+}
+
+QTEST_MAIN(TestPickers)
+#include "tst_pickers.moc"
