@@ -32,6 +32,7 @@ private slots:
     void secondRunClearsTheFirst();
     void runAfterRedLineStartsBlack();
     void clickDuringRunStartsNothing();
+    void exampleLibrary();
     void realExports_data();
     void realExports();
 
@@ -269,6 +270,25 @@ void TestBatchRun::clickDuringRunStartsNothing()
     QCOMPARE(console(), single);
     QCOMPARE(readBytes(output), singleOutput);
     QVERIFY(m_dialog->findChild<QPushButton *>(QStringLiteral("pushButton"))->isEnabled());
+}
+
+void TestBatchRun::exampleLibrary()
+{
+    // The sample library in examples/ gives the tally the README promises.
+    const QString examples = QStringLiteral(ENWLINK_EXAMPLES_DIR);
+    const QString output = m_root + "/linked.enw";
+    setPaths(examples + "/library.enw", examples + "/fulltexts", output);
+    start();
+    QStringList red;
+    for (const ConsoleLine &line : console())
+        if (line.colour == ::red)
+            red.append(line.text.section(QLatin1Char('"'), 1, 1));
+    QCOMPARE(red, QStringList({"%T Attention is all you need", "%T Graph theory: an introduction",
+                               "%T A survey of reference management software",
+                               QStringLiteral("%T 文献管理软件的比较研究"), "%T Protein folding with neural networks",
+                               "%T Climate change and crop yields"}));
+    QCOMPARE(console().last().text, QStringLiteral("OutPut:\"检索到全文的文献有：9/12\""));
+    QCOMPARE(readBytes(output).left(2), QByteArray("\xFF\xFE"));
 }
 
 void TestBatchRun::realExports_data()
