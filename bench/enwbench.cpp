@@ -1,0 +1,355 @@
+// Measures the whole repair (read, collect, link, write) on synthetic libraries,
+// against the linear scan the linker started from, and once through the window.
+//
+//   enwbench [--quick]                  the table (each measurement in a child process)
+//   enwbench --engine product|linear DIR  one engine run on the library in DIR
+//   enwbench --window DIR                one run through the real window
+
+#include "app/logrouting.h"
+#include "dialog/enwdialog.h"
+#include "engine/enwreader.h"
+#include "engine/enwwriter.h"
+#include "engine/fulltextcollector.h"
+#include "engine/fulltextmatcher.h"
+#include "support/linearmatcher.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QTextEdit>
+#include <QTextStream>
+
+#include <cstdio>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const char *const englishWords[] = {
+    "analysis", "of", "the", "deep", "learning", "network", "model", "data", "mining", "method",
+    "study", "on", "a", "an", "for", "with", "in", "and", "approach", "system", "design",
+    "evaluation", "performance", "graph", "theory", "neural", "image", "recognition", "protein",
+    "structure", "prediction", "climate", "change", "effects", "crop", "yield", "survey", "review",
+    "novel", "framework", "based", "efficient", "algorithm", "optimization", "distributed",
+    "learning", "reinforcement", "language", "processing", "natural", "semantic", "retrieval",
+    "information", "management", "reference", "software", "library", "digital", "education",
+    "students", "teachers", "pandemic", "health", "public", "policy", "economic", "growth",
+    "China", "urban", "rural", "development", "sustainable", "energy", "solar", "wind", "power",
+    "grid", "control", "robust", "adaptive", "estimation", "signal", "noise", "wireless",
+    "communication", "channel", "coding", "security", "privacy", "attack", "detection", "anomaly",
+    "time", "series", "forecasting", "regression", "Bayesian", "inference", "sampling", "Monte",
+    "Carlo", "simulation", "fluid", "dynamics", "turbulence", "flow", "heat", "transfer",
+    "material", "composite", "steel", "concrete", "bridge", "soil", "water", "quality", "river",
+    "basin", "ecology", "species", "diversity", "gene", "expression", "cell", "cancer", "therapy",
+    "clinical", "trial", "patients", "risk", "factors", "children", "older", "adults", "mental",
+    "stress", "social", "media", "network", "analysis", "case", "evidence", "from", "towards",
+    "understanding", "measuring", "comparing", "two", "three", "new", "large-scale", "real-time"};
+
+const QString chineseCharacters = QStringLiteral(
+    "的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分对成会可主发年动同工也能下过子说产种面"
+    "而方后多定行学法所民得经十三之进着等部度家电力里如水化高自二理起小物现实加量都两体制机当使点从业本去把"
+    "性好应开它合还因由其些然前外天政四日那社义事平形相全表间样与关各重新线内数正心反你明看原又么利比或但质"
+    "气第向道命此变条只没结解问意建月公无系军很情者最立代想已通并提直题党程展五果料象员革位入常文总次品式活"
+    "设及管特件长求老头基资边流路级少图山统接知较将组见计别她手角期根论运农指几九区强放决西被干做必战先回则"
+    "任取据处府研究基于深度学习图像识别方法综述文献软件比较中国古代史数据挖掘网络模型分析系统设计优化算法");
+
+class Generator
+{
+public:
+    explicit Generator(quint32 seed) : m_random(seed) {}
+
+    QString title()
+    {
+        QString text;
+        if (m_random.bounded(100) < 60) {
+            const int words = 5 + m_random.bounded(16);
+            for (int i = 0; i < words; ++i) {
+                if (i > 0)
+                    text += m_random.bounded(100) < 4 ? QStringLiteral(": ") : QStringLiteral(" ");
+                text += QString::fromLatin1(englishWords[m_random.bounded(int(std::size(englishWords)))]);
+            }
+            text[0] = text[0].toUpper();
+            if (m_random.bounded(100) < 5)
+                text += QStringLiteral(" 2.0");
+            if (m_random.bounded(100) < 8)
+                text += QLatin1Char('?');
+        } else {
+            const int characters = 8 + m_random.bounded(23);
+            for (int i = 0; i < characters; ++i)
+                text += chineseCharacters.at(m_random.bounded(chineseCharacters.size()));
+            if (m_random.bounded(100) < 10)
+                text.insert(text.size() / 2, QStringLiteral("："));
+        }
+        return text;
+    }
+
+    // A file name a user might have given the same document.
+    QString nearName(QString name)
+    {
+        const int at = m_random.bounded(name.size());
+        switch (m_random.bounded(5)) {
+        case 0:
+            name[at] = QLatin1Char('_');
+            break;
+        case 1:
+            name[0] = name[0].isUpper() ? name[0].toLower() : name[0].toUpper();
+            if (name[0] == name.at(0).toLower() && !name[0].isLetter())
+                name[at] = QLatin1Char('_');
+            break;
+        case 2:
+            name.insert(at, QLatin1Char(' '));
+            break;
+        case 3:
+            name.remove(at, 1);
+            break;
+        default:
+            name.insert(at, name.at(at));
+        }
+        return name.trimmed().isEmpty() ? name + QLatin1Char('x') : name;
+    }
+
+    QString folder()
+    {
+        const int depth = m_random.bounded(4);
+        QString path;
+        for (int i = 0; i < depth; ++i)
+            path += QStringLiteral("/d%1").arg(m_random.bounded(i == 0 ? 10 : 6));
+        return path;
+    }
+
+    QString suffix()
+    {
+        const int pick = m_random.bounded(100);
+        return pick < 75 ? QStringLiteral(".pdf") : pick < 95 ? QStringLiteral(".caj") : QStringLiteral(".PDF");
+    }
+
+    int percent() { return m_random.bounded(100); }
+
+private:
+    QRandomGenerator m_random;
+};
+
+bool touch(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly);
+}
+
+// Writes DIR/refs.enw with `records` records and DIR/fulltexts with `files` files.
+void generateLibrary(const QString &dir, int records, int files)
+{
+    Generator generate(quint32(records) * 7919u + 17u);
+    QFile enw(dir + QStringLiteral("/refs.enw"));
+    enw.open(QIODevice::WriteOnly);
+    QTextStream out(&enw);
+    out.setCodec("UTF-8");
+    out.setGenerateByteOrderMark(true);
+    QStringList names;
+    for (int i = 0; i < records; ++i) {
+        const QString title = generate.title();
+        out << "%0 Journal Article\r\n%A Author, A.\r\n%T " << title << "\r\n%J Journal of Studies\r\n"
+            << "%D 2020\r\n%U https://example.org/" << i << "\r\n\r\n";
+        const int kind = generate.percent();
+        if (kind < 50)
+            names.append(title);
+        else if (kind < 70)
+            names.append(generate.nearName(title));
+    }
+    while (names.size() < files)
+        names.append(generate.title());
+    names = names.mid(0, files);
+    const QString root = dir + QStringLiteral("/fulltexts");
+    for (const QString &name : names) {
+        const QString folder = root + generate.folder();
+        QDir().mkpath(folder);
+        touch(folder + QLatin1Char('/') + name + generate.suffix());
+    }
+}
+
+void discardMessages(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+int runEngine(const QString &mode, const QString &dir)
+{
+    qInstallMessageHandler(discardMessages);
+    QElapsedTimer timer;
+    timer.start();
+    QTextCodec *codec = QTextCodec::codecForName("UTF-16LE");
+    QStringList lines;
+    readEnwFile(dir + QStringLiteral("/refs.enw"), lines);
+    QFileInfoList fullTexts;
+    collectFullTexts(dir + QStringLiteral("/fulltexts"), fullTexts);
+    const QString output = dir + QStringLiteral("/out-") + mode + QStringLiteral(".enw");
+    int linked;
+    if (mode == QLatin1String("linear")) {
+        const LinearFullTextMatcher matcher(fullTexts, 2);
+        linked = writeLinkedEnw(lines, fullTexts, output, codec, matcher);
+    } else {
+        linked = writeLinkedEnw(lines, fullTexts, output, codec, 2);
+    }
+    std::printf("%.3f %d\n", timer.nsecsElapsed() / 1e9, linked);
+    return 0;
+}
+
+int runWindow(const QString &dir)
+{
+    EnwDialog dialog;
+    dialog.show();
+    logDialog = &dialog;
+    qInstallMessageHandler(logMessageHandler);
+    dialog.findChild<QComboBox *>(QStringLiteral("comboBoxEnw"))->addItem(dir + QStringLiteral("/refs.enw"));
+    dialog.findChild<QComboBox *>(QStringLiteral("comboBoxPath"))->addItem(dir + QStringLiteral("/fulltexts"));
+    dialog.findChild<QComboBox *>(QStringLiteral("comboBoxSave"))->addItem(dir + QStringLiteral("/out-window.enw"));
+    QElapsedTimer timer;
+    timer.start();
+    dialog.findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    qInstallMessageHandler(nullptr);
+    logDialog = nullptr;
+    const int lines = dialog.findChild<QTextEdit *>(QStringLiteral("textBrowser"))->document()->blockCount() - 1;
+    std::printf("%.3f %d\n", seconds, lines);
+    return 0;
+}
+
+struct ChildRun
+{
+    bool ok = false;
+    double seconds = 0;
+    long value = 0;     // titles linked, or console lines
+    long peakKiB = 0;
+};
+
+// Runs this program again with `arguments`, so that each measurement starts
+// from a fresh process and its peak memory is its own.
+ChildRun runChild(const QStringList &arguments)
+{
+    ChildRun run;
+    int fds[2];
+    if (pipe(fds) != 0)
+        return run;
+    const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
+    QList<QByteArray> encoded;
+    for (const QString &argument : arguments)
+        encoded.append(QFile::encodeName(argument));
+    std::vector<char *> argv{const_cast<char *>(program.constData())};
+    for (QByteArray &argument : encoded)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    std::fflush(stdout);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        close(fds[0]);
+        execv(program.constData(), argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    QByteArray output;
+    char buffer[256];
+    ssize_t got;
+    while ((got = read(fds[0], buffer, sizeof buffer)) > 0)
+        output.append(buffer, int(got));
+    close(fds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    const QList<QByteArray> fields = output.trimmed().split(' ');
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && fields.size() == 2;
+    if (run.ok) {
+        run.seconds = fields.at(0).toDouble();
+        run.value = fields.at(1).toLong();
+    }
+    run.peakKiB = usage.ru_maxrss;
+    return run;
+}
+
+bool sameBytes(const QString &a, const QString &b)
+{
+    QFile first(a), second(b);
+    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly))
+        return false;
+    while (!first.atEnd() || !second.atEnd()) {
+        if (first.read(1 << 20) != second.read(1 << 20))
+            return false;
+    }
+    return true;
+}
+
+QString machine()
+{
+    QFile cpuinfo(QStringLiteral("/proc/cpuinfo"));
+    QString model;
+    if (cpuinfo.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : cpuinfo.readAll().split('\n'))
+            if (line.startsWith("model name")) {
+                model = QString::fromLatin1(line.mid(line.indexOf(':') + 1).trimmed());
+                break;
+            }
+    }
+    return QStringLiteral("%1, %2 cores, %3").arg(model).arg(sysconf(_SC_NPROCESSORS_ONLN))
+        .arg(QSysInfo::prettyProductName());
+}
+
+int runTable(bool quick)
+{
+    struct Size { int records; int files; bool linear; };
+    QList<Size> sizes{{1000, 1000, true}, {5000, 5000, true}};
+    if (!quick)
+        sizes += QList<Size>{{20000, 20000, false}, {100000, 100000, false}};
+
+    std::printf("Machine: %s\n\n", qPrintable(machine()));
+    std::printf("| records x files | engine (s) | peak memory (MB) | titles linked | linear baseline (s) | speed-up | outputs identical |\n");
+    std::printf("|---|---|---|---|---|---|---|\n");
+    std::fflush(stdout);
+    for (const Size &size : sizes) {
+        QTemporaryDir dir;
+        generateLibrary(dir.path(), size.records, size.files);
+        const ChildRun product = runChild({QStringLiteral("--engine"), QStringLiteral("product"), dir.path()});
+        QString linear = QStringLiteral("not run"), ratio = QStringLiteral("-"), same = QStringLiteral("-");
+        if (size.linear) {
+            const ChildRun baseline = runChild({QStringLiteral("--engine"), QStringLiteral("linear"), dir.path()});
+            linear = QString::number(baseline.seconds, 'f', 2);
+            ratio = QString::number(baseline.seconds / product.seconds, 'f', 0) + QLatin1Char('x');
+            same = sameBytes(dir.path() + QStringLiteral("/out-product.enw"), dir.path() + QStringLiteral("/out-linear.enw"))
+                       && baseline.value == product.value
+                       ? QStringLiteral("yes") : QStringLiteral("NO");
+        }
+        std::printf("| %d x %d | %.3f | %.0f | %ld | %s | %s | %s |\n", size.records, size.files,
+                    product.seconds, product.peakKiB / 1024.0, product.value, qPrintable(linear),
+                    qPrintable(ratio), qPrintable(same));
+        std::fflush(stdout);
+    }
+
+    const int windowSize = quick ? 5000 : 20000;
+    QTemporaryDir dir;
+    generateLibrary(dir.path(), windowSize, windowSize);
+    const ChildRun window = runChild({QStringLiteral("--window"), dir.path()});
+    std::printf("\nThrough the window (offscreen), %d x %d: %.1f s for %ld console lines, %.3f ms per line.\n",
+                windowSize, windowSize, window.seconds, window.value,
+                window.value ? window.seconds * 1000.0 / double(window.value) : 0.0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (mode == QLatin1String("--window") && argc > 2) {
+        QApplication app(argc, argv);
+        return runWindow(QString::fromLocal8Bit(argv[2]));
+    }
+    QCoreApplication app(argc, argv);
+    if (mode == QLatin1String("--engine") && argc > 3)
+        return runEngine(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    return runTable(mode == QLatin1String("--quick"));
+}
