@@ -174,7 +174,7 @@ int EnwDialog::parseUTF16EnwFile(QString enwFilePath, QStringList &dataList, QTe
 
 bool EnwDialog::getAllFullText(QString pdfFolderPath, QFileInfoList &allFileInfoList)
 {
-    collectFullTexts(pdfFolderPath, allFileInfoList);
+    collectFullTexts(pdfFolderPath, allFileInfoList, [this] { resetConsoleColour(); });
     return true;
 }
 

@@ -2,7 +2,12 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QSet>
+
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#endif
 
 namespace {
 
@@ -13,15 +18,53 @@ bool isFullText(const QFileInfo &entry)
            || suffix.compare(QLatin1String("caj"), Qt::CaseInsensitive) == 0;
 }
 
-// `descent` holds the canonical paths of the folders being walked, outermost first.
-void walk(const QString &folderPath, QFileInfoList &fullTexts, QSet<QString> &descent)
+// Names the local encoding cannot decode are left out of QDir's listings
+// without a word (Qt could not give a path that leads back to them). On Unix
+// they are looked for in the raw folder listing, so that the user hears of them.
+QStringList undecodableNames(const QString &folderPath)
 {
-    const QFileInfoList entries = QDir(folderPath).entryInfoList();
+    QStringList names;
+#ifdef Q_OS_UNIX
+    DIR *folder = ::opendir(QFile::encodeName(folderPath).constData());
+    if (!folder)
+        return names;
+    while (const dirent *entry = ::readdir(folder)) {
+        const QByteArray raw(entry->d_name);
+        if (raw.startsWith('.'))
+            continue;
+        const QString decoded = QFile::decodeName(raw);
+        if (QFile::encodeName(decoded) != raw)
+            names.append(decoded);
+    }
+    ::closedir(folder);
+    names.sort();
+#else
+    Q_UNUSED(folderPath)
+#endif
+    return names;
+}
+
+struct Walk
+{
+    QFileInfoList &fullTexts;
+    const std::function<void()> &afterWarning;
+    QSet<QString> descent; // canonical paths of the folders being walked
+};
+
+void walk(const QString &folderPath, Walk &state)
+{
+    const QDir folder(folderPath);
+    const QFileInfoList entries = folder.entryInfoList();
+    for (const QString &name : undecodableNames(folderPath)) {
+        qWarning() << (QStringLiteral("文件名编码无法识别，已跳过:") + folder.absoluteFilePath(name));
+        if (state.afterWarning)
+            state.afterWarning();
+    }
     for (const QFileInfo &entry : entries) {
         if (entry.isFile()) {
             if (isFullText(entry)) {
                 qDebug() << "File :" << entry.absoluteFilePath();
-                fullTexts.append(entry);
+                state.fullTexts.append(entry);
             }
             continue;
         }
@@ -29,23 +72,24 @@ void walk(const QString &folderPath, QFileInfoList &fullTexts, QSet<QString> &de
         if (name == QLatin1String(".") || name == QLatin1String(".."))
             continue;
         const QString canonical = entry.canonicalFilePath();
-        if (!canonical.isEmpty() && descent.contains(canonical))
+        if (!canonical.isEmpty() && state.descent.contains(canonical))
             continue; // a link back to a folder we are inside of
         if (!canonical.isEmpty())
-            descent.insert(canonical);
-        walk(entry.absoluteFilePath(), fullTexts, descent);
+            state.descent.insert(canonical);
+        walk(entry.absoluteFilePath(), state);
         if (!canonical.isEmpty())
-            descent.remove(canonical);
+            state.descent.remove(canonical);
     }
 }
 
 } // namespace
 
-void collectFullTexts(const QString &folderPath, QFileInfoList &fullTexts)
+void collectFullTexts(const QString &folderPath, QFileInfoList &fullTexts,
+                      const std::function<void()> &afterWarning)
 {
-    QSet<QString> descent;
+    Walk state{fullTexts, afterWarning, {}};
     const QString root = QDir(folderPath).canonicalPath();
     if (!root.isEmpty())
-        descent.insert(root);
-    walk(folderPath, fullTexts, descent);
+        state.descent.insert(root);
+    walk(folderPath, state);
 }

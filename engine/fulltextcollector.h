@@ -4,6 +4,8 @@
 #include <QFileInfoList>
 #include <QString>
 
+#include <functional>
+
 // Walks `folderPath` and every folder below it, depth-first in pre-order, and
 // appends each file whose suffix (after the last dot) is "pdf" or "caj" in any
 // letter case to `fullTexts`, logging "File :" and its absolute path first.
@@ -14,7 +16,11 @@
 //   descent path is passed over, so the walk always ends.
 // - A folder that is missing or cannot be listed adds nothing, quietly; an
 //   empty path walks the working directory, as QDir does.
+// - An entry whose name cannot be decoded in the local encoding (so that no
+//   path made of it leads back to it) is passed over; on Unix each one gets a
+//   warning before the folder's files, followed by `afterWarning`.
 // - Entries already in `fullTexts` stay in front.
-void collectFullTexts(const QString &folderPath, QFileInfoList &fullTexts);
+void collectFullTexts(const QString &folderPath, QFileInfoList &fullTexts,
+                      const std::function<void()> &afterWarning = {});
 
 #endif

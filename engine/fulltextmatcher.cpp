@@ -62,6 +62,7 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     for (int i = 0; i < count; ++i) {
         m_names.push_back(localBytes(fullTextBaseName(fullTexts.at(i))));
         const QByteArray &name = m_names.back();
+        m_longestName = std::max(m_longestName, name.size());
         if (name.size() < pieces) {
             m_shortNames.push_back(i);
             continue;
@@ -89,6 +90,8 @@ int IndexedFullTextMatcher::nearMatch(const QByteArray &title) const
     const int k = m_threshold;
     const int pieces = k + 1;
     const int titleLength = title.size();
+    if (titleLength - k > m_longestName)
+        return -1; // no name is long enough
     std::vector<int> candidates;
 
     for (int length = std::max(pieces, titleLength - k); length <= titleLength + k; ++length) {

@@ -6,6 +6,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
+#include <unistd.h>
+
 class TestCollector : public QObject
 {
     Q_OBJECT
@@ -18,6 +21,7 @@ private slots:
     void linkLoopEnds();
     void linkedFolderCollectedPerPath();
     void repeatedCallsAppend();
+    void undecodableNameIsReported();
 };
 
 static QStringList relativePaths(const QString &root, const QFileInfoList &files)
@@ -126,6 +130,32 @@ void TestCollector::repeatedCallsAppend()
     collectFullTexts(dir.path(), files);
     collectFullTexts(dir.path(), files);
     QCOMPARE(relativePaths(dir.path(), files), QStringList({"one.pdf", "one.pdf"}));
+}
+
+void TestCollector::undecodableNameIsReported()
+{
+    // A Linux file name that is not valid UTF-8 cannot be written into the
+    // output as a path that leads back to the file.
+    const LocaleCodec codec("UTF-8");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = QDir(dir.path()).canonicalPath();
+    QVERIFY(makeFiles(root, {"a.pdf", "z.pdf"}));
+    const QByteArray raw = QFile::encodeName(root) + "/m\xFF\xFEname.pdf";
+    FILE *handle = std::fopen(raw.constData(), "w");
+    QVERIFY(handle);
+    std::fclose(handle);
+    struct Unlink { QByteArray path; ~Unlink() { ::unlink(path.constData()); } } unlinkLater{raw};
+
+    QFileInfoList files;
+    LogCapture capture;
+    collectFullTexts(root, files, [&capture] { capture.reset(); });
+    QCOMPARE(relativePaths(root, files), QStringList({"a.pdf", "z.pdf"}));
+    QCOMPARE(capture.lines(), QStringList({QStringLiteral("W:\"文件名编码无法识别，已跳过:") + root
+                                               + QStringLiteral("/m\uFFFD\uFFFDname.pdf\""),
+                                           "D:File : \"" + root + "/a.pdf\"",
+                                           "D:File : \"" + root + "/z.pdf\""}));
+    QCOMPARE(capture.warningsWithReset, 1);
 }
 
 QTEST_GUILESS_MAIN(TestCollector)

@@ -1,0 +1,104 @@
+// Fuzz target for the ENW reader and the linker: arbitrary bytes as the source
+// file, a small fixed full-text list, every threshold. The first byte chooses
+// the threshold (its value modulo 11) and the locale encoding (its top bit:
+// GBK, else UTF-8). The indexed matcher must choose what the linear scan chooses.
+
+#include "engine/enwreader.h"
+#include "engine/enwwriter.h"
+#include "engine/fulltextmatcher.h"
+#include "support/linearmatcher.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTextCodec>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void discardMessages(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+const QFileInfoList &fullTexts()
+{
+    static const QFileInfoList files = [] {
+        QFileInfoList list;
+        for (const char *path : {"/lib/Deep learning.pdf", "/lib/deep learning.caj", "/lib/a.pdf", "/lib/.pdf",
+                                 "/lib/x/Title.pdf", "/lib/Version 2.0 notes.pdf", "/lib/%T.pdf", "/lib/ .pdf",
+                                 "/lib/\xE6\x95\xB0\xE6\x8D\xAE\xE6\x8C\x96\xE6\x8E\x98.caj",
+                                 "/lib/\xE6\x95\xB0\xE6\x8D\xAE.pdf", "/lib/ab\xE6\x95\xB0 c.PDF"})
+            list.append(QFileInfo(QString::fromUtf8(path)));
+        return list;
+    }();
+    return files;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    // Memory-backed where possible: the writer syncs its file to disk on every run.
+    static QTemporaryDir dir(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                                 ? QStringLiteral("/dev/shm/enwfuzz-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/enwfuzz-XXXXXX"));
+    static const bool ready = [] {
+        qInstallMessageHandler(discardMessages);
+        return dir.isValid();
+    }();
+    if (!ready || size == 0)
+        return 0;
+
+    const int threshold = data[0] % 11;
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName(data[0] & 0x80 ? "GBK" : "UTF-8"));
+    const QString source = dir.filePath(QStringLiteral("source.enw"));
+    {
+        QFile file(source);
+        if (!file.open(QIODevice::WriteOnly))
+            return 0;
+        file.write(reinterpret_cast<const char *>(data + 1), qint64(size - 1));
+    }
+
+    QStringList lines;
+    const int records = readEnwFile(source, lines);
+    if (records < 0 || records > lines.size())
+        std::abort();
+
+    const IndexedFullTextMatcher indexed(fullTexts(), threshold);
+    const LinearFullTextMatcher linear(fullTexts(), threshold);
+    int expectedLinks = 0;
+    QString expected; // the lines with the attachment lines in between
+    for (const QString &line : lines) {
+        if (!line.endsWith(QLatin1String("\r\n")))
+            std::abort();
+        expected += line;
+        if (!isTitleLine(line))
+            continue;
+        const FullTextMatch fast = indexed.find(titleOf(line));
+        const FullTextMatch slow = linear.find(titleOf(line));
+        if (fast.index != slow.index || fast.exact != slow.exact)
+            std::abort();
+        if (fast.index >= 0) {
+            ++expectedLinks;
+            expected += QStringLiteral("%> ") + fullTexts().at(fast.index).absoluteFilePath() + QStringLiteral("\r\n");
+        }
+    }
+
+    const QString output = dir.filePath(QStringLiteral("out.enw"));
+    const int linked = writeLinkedEnw(lines, fullTexts(), output, QTextCodec::codecForName("UTF-16LE"), threshold);
+    if (linked != expectedLinks)
+        std::abort();
+    QFile written(output);
+    if (!written.open(QIODevice::ReadOnly))
+        std::abort();
+    const QByteArray bytes = written.readAll();
+    if (expected.isEmpty() != bytes.isEmpty())
+        std::abort();
+    if (!bytes.isEmpty()) {
+        const QByteArray text(reinterpret_cast<const char *>(expected.utf16()), 2 * expected.size());
+        if (!bytes.startsWith("\xFF\xFE") || bytes.mid(2) != text)
+            std::abort();
+    }
+    return 0;
+}
