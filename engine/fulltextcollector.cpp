@@ -53,6 +53,14 @@ struct Walk
 
 void walk(const QString &folderPath, Walk &state)
 {
+    // A folder that exists but may not be read would list as empty; say so.
+    const QFileInfo self(folderPath);
+    if (self.isDir() && !(self.isReadable() && self.isExecutable())) {
+        qWarning() << (QStringLiteral("文件夹无法读取，已跳过:") + self.absoluteFilePath());
+        if (state.afterWarning)
+            state.afterWarning();
+        return;
+    }
     const QDir folder(folderPath);
     const QFileInfoList entries = folder.entryInfoList();
     for (const QString &name : undecodableNames(folderPath)) {

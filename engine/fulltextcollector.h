@@ -14,8 +14,9 @@
 //   case, files and folders interleaved, hidden entries skipped.
 // - Links are followed; a folder link leading back to a folder on the current
 //   descent path is passed over, so the walk always ends.
-// - A folder that is missing or cannot be listed adds nothing, quietly; an
-//   empty path walks the working directory, as QDir does.
+// - A missing folder adds nothing, quietly; one that exists but may not be
+//   read adds nothing and gets a warning, followed by `afterWarning`. An empty
+//   path walks the working directory, as QDir does.
 // - An entry whose name cannot be decoded in the local encoding (so that no
 //   path made of it leads back to it) is passed over; on Unix each one gets a
 //   warning before the folder's files, followed by `afterWarning`.

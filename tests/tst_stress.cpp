@@ -1,0 +1,307 @@
+#include "app/logrouting.h"
+#include "dialog/enwdialog.h"
+#include "support/testsupport.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+static const QString miss = QStringLiteral("\"未找到全文，1、全文不存在，2、或者文献标题与对应文件名不完全一致!\"");
+
+// Large inputs, odd trees and failing disks: every run ends with its tally,
+// says what went wrong, and leaves alone every file it was not asked to write.
+class TestStress : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void hugeSourceFile();
+    void twentyMegabyteLine();
+    void thousandEmptyLines();
+    void hundredThousandFiles();
+    void deepChainAndLinks();
+    void unreadableSubfolder();
+    void awkwardFileNames();
+    void outputOverSource();
+    void outputInReadOnlyFolder();
+    void outputOnFullDisk();
+
+private:
+    // Counts what a run logs and keeps its first and last lines.
+    struct Run
+    {
+        QStringList first;
+        QStringList last;
+        int debug = 0;
+        int warnings = 0;
+    };
+    Run run(const QString &source, const QString &folder, const QString &output);
+    void setPaths(const QString &source, const QString &folder, const QString &output);
+    void start();
+
+    QTemporaryDir *m_dir = nullptr;
+    QString m_root;
+    EnwDialog *m_dialog = nullptr;
+};
+
+namespace {
+struct Counter
+{
+    QStringList first, last;
+    int debug = 0, warnings = 0;
+} *counter = nullptr;
+
+void countMessage(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    const QString line = (type == QtDebugMsg ? QStringLiteral("D:") : QStringLiteral("W:")) + text.left(4000);
+    (type == QtDebugMsg ? counter->debug : counter->warnings)++;
+    if (counter->first.size() < 8)
+        counter->first.append(line);
+    counter->last.append(line);
+    if (counter->last.size() > 8)
+        counter->last.removeFirst();
+}
+} // namespace
+
+void TestStress::init()
+{
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    m_root = QDir(m_dir->path()).canonicalPath();
+    m_dialog = new EnwDialog;
+}
+
+void TestStress::cleanup()
+{
+    delete m_dialog;
+    delete m_dir;
+}
+
+void TestStress::setPaths(const QString &source, const QString &folder, const QString &output)
+{
+    const QPair<const char *, QString> rows[] = {
+        {"comboBoxEnw", source}, {"comboBoxPath", folder}, {"comboBoxSave", output}};
+    for (const auto &row : rows) {
+        auto *combo = m_dialog->findChild<QComboBox *>(QString::fromLatin1(row.first));
+        combo->clear();
+        combo->addItem(row.second);
+    }
+}
+
+void TestStress::start()
+{
+    m_dialog->findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
+}
+
+TestStress::Run TestStress::run(const QString &source, const QString &folder, const QString &output)
+{
+    setPaths(source, folder, output);
+    Counter count;
+    counter = &count;
+    const QtMessageHandler previous = qInstallMessageHandler(countMessage);
+    start();
+    qInstallMessageHandler(previous);
+    counter = nullptr;
+    return {count.first, count.last, count.debug, count.warnings};
+}
+
+void TestStress::hugeSourceFile()
+{
+    // 500,000 records, 200 MB; the first thousand titles have a file.
+    const QString source = m_root + "/huge.enw";
+    {
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray filler(330, 'x');
+        for (int i = 0; i < 500000; ++i) {
+            file.write("%0 Journal Article\r\n%A Author, A.\r\n%T " + QByteArray(i < 1000 ? "Paper with a file " : "Record number ") + QByteArray::number(i)
+                       + "\r\n%X " + filler + "\r\n%U http://example.org/" + QByteArray::number(i) + "\r\n\r\n");
+        }
+        file.flush();
+        QVERIFY(file.size() > 200 * 1000 * 1000);
+    }
+    QStringList names;
+    for (int i = 0; i < 1000; ++i)
+        names.append(QStringLiteral("d%1/Paper with a file %2.pdf").arg(i % 10).arg(i));
+    QVERIFY(makeFiles(m_root + "/lib", names));
+
+    const Run result = run(source, m_root + "/lib", m_root + "/out.enw");
+    QCOMPARE(result.last.last(), QStringLiteral("D:\"检索到全文的文献有：1000/500000\""));
+    QCOMPARE(result.warnings, 499000);
+    const QFileInfo out(m_root + "/out.enw");
+    // Each record loses its URL line and the thousand linked ones gain a path.
+    QVERIFY(out.size() > 2 * (200 * 1000 * 1000 - 500000 * 40));
+}
+
+void TestStress::twentyMegabyteLine()
+{
+    const QString source = m_root + "/long.enw";
+    QByteArray bytes("%0 Journal Article\n%T ");
+    bytes += QByteArray(20 * 1024 * 1024, 'a');
+    bytes += "\n%T Title\n";
+    QVERIFY(writeBytes(source, bytes));
+    QVERIFY(makeFiles(m_root + "/lib", {"Title.pdf", "aaaa.pdf"}));
+    const Run result = run(source, m_root + "/lib", m_root + "/out.enw");
+    QCOMPARE(result.warnings, 1);
+    QCOMPARE(result.last.last(), QStringLiteral("D:\"检索到全文的文献有：1/1\""));
+    QCOMPARE(QFileInfo(m_root + "/out.enw").size(), qint64(2 + 2 * (bytes.size() + 3 + 3 + m_root.size() + 14 + 2)));
+}
+
+void TestStress::thousandEmptyLines()
+{
+    const QString source = m_root + "/empty.enw";
+    QVERIFY(writeBytes(source, "%0 A\n%T Title\n" + QByteArray(1000, '\n') + "%0 B\n"));
+    QVERIFY(makeFiles(m_root + "/lib", {"Title.pdf"}));
+    const Run result = run(source, m_root + "/lib", m_root + "/out.enw");
+    QCOMPARE(result.last.last(), QStringLiteral("D:\"检索到全文的文献有：1/2\""));
+    QCOMPARE(readBytes(m_root + "/out.enw"),
+             utf16WithMark("%0 A\r\n%T Title\r\n%> " + m_root + "/lib/Title.pdf\r\n" + QString("\r\n").repeated(1000)
+                           + "%0 B\r\n"));
+}
+
+void TestStress::hundredThousandFiles()
+{
+    QStringList names;
+    for (int i = 0; i < 100000; ++i)
+        names.append(QStringLiteral("f%1/g%2/Paper %3.pdf").arg(i % 20).arg(i % 7).arg(i));
+    QVERIFY(makeFiles(m_root + "/lib", names));
+    QVERIFY(writeBytes(m_root + "/refs.enw", "%0 A\n%T Paper 99999\n\n%0 B\n%T Something else entirely\n\n%0 C\n%T Paper 5\n"));
+    const Run result = run(m_root + "/refs.enw", m_root + "/lib", m_root + "/out.enw");
+    QCOMPARE(result.debug, 2 + 100000 + 2 + 2 + 1);
+    QCOMPARE(result.warnings, 1);
+    QCOMPARE(result.last.mid(result.last.size() - 4),
+             QStringList({"D:\"%T Paper 99999\" ------ \"" + m_root + "/lib/f19/g4/Paper 99999.pdf\"",
+                          "W:\"%T Something else entirely\" " + miss,
+                          "D:\"%T Paper 5\" ------ \"" + m_root + "/lib/f5/g5/Paper 5.pdf\"",
+                          QStringLiteral("D:\"检索到全文的文献有：2/3\"")}));
+}
+
+void TestStress::deepChainAndLinks()
+{
+    QString deep = m_root + "/lib";
+    for (int i = 0; i < 300; ++i)
+        deep += "/d";
+    QVERIFY(QDir().mkpath(deep));
+    QVERIFY(writeBytes(deep + "/Bottom.pdf", QByteArray()));
+    QVERIFY(QFile::link(m_root + "/lib", m_root + "/lib/d/d/loop"));
+    QVERIFY(QFile::link(m_root + "/nowhere", m_root + "/lib/d/broken.pdf"));
+    QVERIFY(writeBytes(m_root + "/refs.enw", "%0 A\n%T Bottom\n"));
+    const Run result = run(m_root + "/refs.enw", m_root + "/lib", m_root + "/out.enw");
+    QCOMPARE(result.last.mid(result.last.size() - 2),
+             QStringList({"D:\"%T Bottom\" ------ \"" + deep + "/Bottom.pdf\"",
+                          QStringLiteral("D:\"检索到全文的文献有：1/1\"")}));
+}
+
+void TestStress::unreadableSubfolder()
+{
+    // Permissions do not bind root: the run is made as an unprivileged user.
+    QTemporaryDir shared(QStringLiteral("/tmp/enwlink-stress-XXXXXX"));
+    QVERIFY(shared.isValid());
+    const QString root = shared.path();
+    QVERIFY(makeFiles(root + "/lib", {"open/Open paper.pdf", "closed/Closed document.pdf"}));
+    QVERIFY(writeBytes(root + "/refs.enw", "%0 A\n%T Open paper\n%T Closed document\n"));
+    QVERIFY(QDir().mkpath(root + "/out"));
+    for (const QString &path : {root, root + "/lib", root + "/lib/open"})
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0755) == 0);
+    QVERIFY(::chmod(QFile::encodeName(root + "/refs.enw").constData(), 0644) == 0);
+    QVERIFY(::chmod(QFile::encodeName(root + "/out").constData(), 0777) == 0);
+    QVERIFY(::chmod(QFile::encodeName(root + "/lib/closed").constData(), 0300) == 0);
+
+    setPaths(root + "/refs.enw", root + "/lib", root + "/out/out.enw");
+    const ChildResult child = runInChild([this] { start(); return 0; }, true);
+    QVERIFY(::chmod(QFile::encodeName(root + "/lib/closed").constData(), 0755) == 0);
+    QCOMPARE(child.status, 0);
+    QVERIFY(child.log.contains(QStringLiteral("W:\"文件夹无法读取，已跳过:") + root + "/lib/closed\""));
+    QCOMPARE(child.log.last(), QStringLiteral("D:\"检索到全文的文献有：1/1\""));
+    QVERIFY(child.log.contains("W:\"%T Closed document\" " + miss));
+}
+
+void TestStress::awkwardFileNames()
+{
+    // Markup characters, quotes and backslashes reach the console and the file literally.
+    const QStringList names({"a <b> & c.pdf", "say \"hi\".pdf", "back\\slash.caj", "it's.pdf"});
+    QVERIFY(makeFiles(m_root + "/lib", names));
+    QVERIFY(writeBytes(m_root + "/refs.enw",
+                       "%0 A\n%T a <b> & c\n%T say \"hi\"\n%T back\\slas\n%T it's\n%T <i>none</i>\n"));
+    setPaths(m_root + "/refs.enw", m_root + "/lib", m_root + "/out.enw");
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
+    logDialog = m_dialog;
+    qInstallMessageHandler(logMessageHandler);
+    start();
+    qInstallMessageHandler(nullptr);
+    logDialog = nullptr;
+    QStringList texts;
+    for (const ConsoleLine &line : consoleLines(consoleOf(*m_dialog)).mid(9))
+        texts.append(line.text);
+    const QString lib = m_root + "/lib";
+    QCOMPARE(texts, QStringList({"OutPut:\"%T a <b> & c\" ------ \"" + lib + "/a <b> & c.pdf\"",
+                                 "OutPut:\"%T say \\\"hi\\\"\" ------ \"" + lib + "/say \\\"hi\\\".pdf\"",
+                                 "Warning:\"%T back\\\\slas\" ------ \"" + lib + "/back\\\\slash.caj\"",
+                                 "OutPut:\"%T it's\" ------ \"" + lib + "/it's.pdf\"",
+                                 "Warning:\"%T <i>none</i>\" " + miss,
+                                 QStringLiteral("OutPut:\"检索到全文的文献有：4/1\"")}));
+}
+
+void TestStress::outputOverSource()
+{
+    const QString source = m_root + "/refs.enw";
+    QVERIFY(writeBytes(source, "%0 A\r\n%T Title\r\n%U http://x\r\n"));
+    QVERIFY(makeFiles(m_root + "/lib", {"Title.pdf"}));
+    const Run result = run(source, m_root + "/lib", source);
+    QCOMPARE(result.last.last(), QStringLiteral("D:\"检索到全文的文献有：1/1\""));
+    QCOMPARE(readBytes(source), utf16WithMark("%0 A\r\n%T Title\r\n%> " + m_root + "/lib/Title.pdf\r\n"));
+}
+
+void TestStress::outputInReadOnlyFolder()
+{
+    QTemporaryDir shared(QStringLiteral("/tmp/enwlink-stress-XXXXXX"));
+    QVERIFY(shared.isValid());
+    const QString root = shared.path();
+    QVERIFY(makeFiles(root + "/lib", {"Title.pdf"}));
+    QVERIFY(writeBytes(root + "/refs.enw", "%0 A\n%T Title\n"));
+    QVERIFY(QDir().mkpath(root + "/locked"));
+    QVERIFY(writeBytes(root + "/locked/out.enw", "previous"));
+    for (const QString &path : {root, root + "/lib", root + "/locked"})
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0755) == 0);
+    QVERIFY(::chmod(QFile::encodeName(root + "/locked").constData(), 0555) == 0);
+
+    setPaths(root + "/refs.enw", root + "/lib", root + "/locked/out.enw");
+    const ChildResult child = runInChild([this] { start(); return 0; }, true);
+    QVERIFY(::chmod(QFile::encodeName(root + "/locked").constData(), 0755) == 0);
+    QCOMPARE(child.status, 0);
+    QCOMPARE(child.log.size(), 7);
+    QVERIFY2(child.log.at(5).startsWith(QStringLiteral("W:\"无法写入新Enw文件:") + root + "/locked/out.enw ("),
+             qPrintable(child.log.at(5)));
+    QCOMPARE(child.log.at(6), QStringLiteral("D:\"检索到全文的文献有：0/1\""));
+    QCOMPARE(readBytes(root + "/locked/out.enw"), QByteArray("previous"));
+}
+
+void TestStress::outputOnFullDisk()
+{
+    QByteArray source;
+    for (int i = 0; i < 3000; ++i)
+        source += "%0 Journal Article\n%T Record " + QByteArray::number(i) + "\n\n";
+    QVERIFY(writeBytes(m_root + "/refs.enw", source));
+    QVERIFY(makeFiles(m_root + "/lib", {"Record 7.pdf"}));
+    QVERIFY(writeBytes(m_root + "/out.enw", "previous"));
+    setPaths(m_root + "/refs.enw", m_root + "/lib", m_root + "/out.enw");
+    const ChildResult child = runInChild([this] { start(); return 0; }, false, 16 * 1024);
+    QCOMPARE(child.status, 0);
+    QVERIFY2(child.log.value(child.log.size() - 2).startsWith(QStringLiteral("W:\"无法写入新Enw文件:") + m_root + "/out.enw ("),
+             qPrintable(child.log.value(child.log.size() - 2)));
+    QCOMPARE(child.log.last(), QStringLiteral("D:\"检索到全文的文献有：0/3000\""));
+    QCOMPARE(readBytes(m_root + "/out.enw"), QByteArray("previous"));
+    QCOMPARE(QDir(m_root).entryList({"out*"}, QDir::Files | QDir::Hidden), QStringList({"out.enw"}));
+}
+
+QTEST_MAIN(TestStress)
+#include "tst_stress.moc"
