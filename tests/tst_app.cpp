@@ -3,12 +3,12 @@
 #include "support/testsupport.h"
 
 #include <QApplication>
-#include <QComboBox>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QStyle>
 #include <QTextEdit>
 #include <QtTest>
+
+#include <functional>
 
 // Started with "-style windows" on the command line (see CMakeLists.txt).
 class TestApp : public QObject
@@ -20,6 +20,21 @@ private slots:
     void closingDuringRunLetsItFinish();
 };
 
+// Runs the dialog's event loop and calls `act` once the window shows.
+static int runAndAct(EnwDialog &dialog, const std::function<void()> &act)
+{
+    QTimer waiter;
+    waiter.setInterval(10);
+    QObject::connect(&waiter, &QTimer::timeout, &dialog, [&] {
+        if (!dialog.isVisible() || !QTest::qWaitForWindowExposed(&dialog, 0))
+            return;
+        waiter.stop();
+        act();
+    });
+    waiter.start();
+    return runLoggingDialog(dialog);
+}
+
 void TestApp::fusionWinsOverStyleOption()
 {
     QCOMPARE(QApplication::style()->objectName(), QStringLiteral("windows"));
@@ -27,20 +42,13 @@ void TestApp::fusionWinsOverStyleOption()
     EnwDialog dialog;
     QString styleWhileShown;
     bool visibleWhileShown = false;
-    QTimer waiter;
-    waiter.setInterval(10);
-    connect(&waiter, &QTimer::timeout, &dialog, [&] {
-        if (!dialog.isVisible() || !QTest::qWaitForWindowExposed(&dialog, 0))
-            return;
-        waiter.stop();
+    const int status = runAndAct(dialog, [&] {
         styleWhileShown = QApplication::style()->objectName();
         visibleWhileShown = true;
         qDebug() << "routed";
         qWarning() << "warned";
         QTest::keyClick(&dialog, Qt::Key_Escape);
     });
-    waiter.start();
-    const int status = runLoggingDialog(dialog);
 
     QCOMPARE(status, 0);
     QCOMPARE(styleWhileShown, QStringLiteral("fusion"));
@@ -70,25 +78,17 @@ void TestApp::closingDuringRunLetsItFinish()
     QVERIFY(writeBytes(dir.path() + "/refs.enw", source));
 
     EnwDialog dialog;
-    dialog.findChild<QComboBox *>("comboBoxEnw")->addItem(dir.path() + "/refs.enw");
-    dialog.findChild<QComboBox *>("comboBoxPath")->addItem(dir.path() + "/lib");
-    dialog.findChild<QComboBox *>("comboBoxSave")->addItem(dir.path() + "/out.enw");
+    setPaths(dialog, dir.path() + "/refs.enw", dir.path() + "/lib", dir.path() + "/out.enw");
     bool closedDuringRun = false;
-    QTimer waiter;
-    waiter.setInterval(10);
-    connect(&waiter, &QTimer::timeout, &dialog, [&] {
-        if (!dialog.isVisible() || !QTest::qWaitForWindowExposed(&dialog, 0))
-            return;
-        waiter.stop();
+    const int status = runAndAct(dialog, [&] {
         // Fires inside the run's first log line.
         QTimer::singleShot(0, &dialog, [&] {
             dialog.close();
             closedDuringRun = !dialog.isVisible();
         });
-        dialog.findChild<QPushButton *>("pushButton")->click();
+        clickStart(dialog);
     });
-    waiter.start();
-    QCOMPARE(runLoggingDialog(dialog), 0);
+    QCOMPARE(status, 0);
 
     QVERIFY(closedDuringRun);
     QCOMPARE(readBytes(dir.path() + "/out.enw"), utf16WithMark(expected));

@@ -12,8 +12,6 @@
 #include <QTextEdit>
 #include <QtTest>
 
-static const QString red = QStringLiteral("#ff0000");
-static const QString black = QStringLiteral("#000000");
 static const QString miss = QStringLiteral("\"未找到全文，1、全文不存在，2、或者文献标题与对应文件名不完全一致!\"");
 
 class TestBatchRun : public QObject
@@ -70,34 +68,18 @@ void TestBatchRun::cleanup()
 
 void TestBatchRun::setPaths(const QString &source, const QString &folder, const QString &output)
 {
-    // The pickers are the only way into the combo boxes; their tests live elsewhere.
-    const QPair<const char *, QString> rows[] = {
-        {"comboBoxEnw", source}, {"comboBoxPath", folder}, {"comboBoxSave", output}};
-    for (const auto &row : rows) {
-        auto *combo = m_dialog->findChild<QComboBox *>(QString::fromLatin1(row.first));
-        combo->clear();
-        if (!row.second.isEmpty())
-            combo->addItem(row.second);
-    }
+    ::setPaths(*m_dialog, source, folder, output);
 }
 
 void TestBatchRun::start()
 {
-    m_dialog->findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
+    clickStart(*m_dialog);
 }
 
 QList<ConsoleLine> TestBatchRun::console() const
 {
     return consoleLines(consoleOf(*m_dialog));
 }
-
-static const ConsoleLine help{
-    QStringLiteral("针对部分文献管理软件如noteexpress导出的题录信息不含有pdf/caj附件，"
-                   "此程序用于帮助endnote格式题录修复这一问题。要求题录中的标题信息和文件名称基本相同，"
-                   "两者的相似度可以通过编辑距离调整。没有找到对应的附件文件或者文件名编辑距离不完全为0的情况，"
-                   "以红色字体显示。修复后的文件可以直接导入Citavi/Endnote。"
-                   "enwlink：为ENW题录自动链接本地PDF/CAJ全文的小工具。"),
-    black};
 
 // A source with three records and a library with an exact and a near file.
 QString TestBatchRun::makeLibrary()
@@ -128,7 +110,7 @@ void TestBatchRun::completeRun()
     start();
     const QString lib = m_root + "/lib";
     QCOMPARE(console(),
-             QList<ConsoleLine>({help,
+             QList<ConsoleLine>({helpLine(),
                                  {"OutPut:\"enw文件路径:" + source + "\"", black},
                                  {"OutPut:\"全文数据库路径:" + lib + "\"", black},
                                  {"OutPut:File : \"" + lib + "/A/Deep learning.pdf\"", black},
@@ -163,7 +145,7 @@ void TestBatchRun::emptyInputs()
     const QString output = m_root + "/out.enw";
     setPaths(withSource ? source : QString(), QString(), output);
     start();
-    QList<ConsoleLine> expected({help});
+    QList<ConsoleLine> expected({helpLine()});
     for (const QString &text : texts)
         expected.append({QString(text).replace("@", source), text.startsWith("W") ? red : black});
     QCOMPARE(console(), expected);
@@ -192,7 +174,7 @@ void TestBatchRun::missingSource()
     start();
     const QString lib = m_root + "/lib";
     QCOMPARE(console(),
-             QList<ConsoleLine>({help,
+             QList<ConsoleLine>({helpLine(),
                                  {"OutPut:\"enw文件路径:" + source + "\"", black},
                                  {"OutPut:\"全文数据库路径:" + lib + "\"", black},
                                  {"OutPut:\"" + source + "无法打开，请确认文件是否存在或者权限！\"", black},
@@ -212,7 +194,7 @@ void TestBatchRun::missingFolder()
     setPaths(source, folder, m_root + "/out.enw");
     start();
     QCOMPARE(console(),
-             QList<ConsoleLine>({help,
+             QList<ConsoleLine>({helpLine(),
                                  {"OutPut:\"enw文件路径:" + source + "\"", black},
                                  {"OutPut:\"全文数据库路径:" + folder + "\"", black},
                                  {"OutPut:\"待检索全文的文献有：3\"", black},
@@ -243,7 +225,7 @@ void TestBatchRun::runAfterRedLineStartsBlack()
     m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->setValue(0);
     start();
     const QList<ConsoleLine> lines = console();
-    QCOMPARE(lines.first(), help);
+    QCOMPARE(lines.first(), helpLine());
     QCOMPARE(lines.at(1), (ConsoleLine{"OutPut:\"enw文件路径:" + source + "\"", black}));
     QCOMPARE(lines.at(8), (ConsoleLine{"Warning:\"%T 数据挖掘方法\" " + miss, red}));
     QCOMPARE(lines.last(), (ConsoleLine{"OutPut:\"检索到全文的文献有：1/3\"", black}));

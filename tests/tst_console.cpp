@@ -6,8 +6,6 @@
 #include <QTextEdit>
 #include <QtTest>
 
-static const QString red = QStringLiteral("#ff0000");
-static const QString black = QStringLiteral("#000000");
 
 class TestConsole : public QObject
 {

@@ -87,18 +87,12 @@ void TestStress::cleanup()
 
 void TestStress::setPaths(const QString &source, const QString &folder, const QString &output)
 {
-    const QPair<const char *, QString> rows[] = {
-        {"comboBoxEnw", source}, {"comboBoxPath", folder}, {"comboBoxSave", output}};
-    for (const auto &row : rows) {
-        auto *combo = m_dialog->findChild<QComboBox *>(QString::fromLatin1(row.first));
-        combo->clear();
-        combo->addItem(row.second);
-    }
+    ::setPaths(*m_dialog, source, folder, output);
 }
 
 void TestStress::start()
 {
-    m_dialog->findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
+    clickStart(*m_dialog);
 }
 
 TestStress::Run TestStress::run(const QString &source, const QString &folder, const QString &output)

@@ -2,7 +2,9 @@
 
 #include "dialog/enwdialog.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QPushButton>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextBlock>
@@ -77,6 +79,33 @@ template<> char *toString(const ConsoleLine &line)
 QTextEdit *consoleOf(EnwDialog &dialog)
 {
     return dialog.findChild<QTextEdit *>(QStringLiteral("textBrowser"));
+}
+
+ConsoleLine helpLine()
+{
+    return {QStringLiteral("针对部分文献管理软件如noteexpress导出的题录信息不含有pdf/caj附件，"
+                           "此程序用于帮助endnote格式题录修复这一问题。要求题录中的标题信息和文件名称基本相同，"
+                           "两者的相似度可以通过编辑距离调整。没有找到对应的附件文件或者文件名编辑距离不完全为0的情况，"
+                           "以红色字体显示。修复后的文件可以直接导入Citavi/Endnote。"
+                           "enwlink：为ENW题录自动链接本地PDF/CAJ全文的小工具。"),
+            black};
+}
+
+void setPaths(EnwDialog &dialog, const QString &source, const QString &folder, const QString &output)
+{
+    const QPair<const char *, QString> rows[] = {
+        {"comboBoxEnw", source}, {"comboBoxPath", folder}, {"comboBoxSave", output}};
+    for (const auto &row : rows) {
+        auto *combo = dialog.findChild<QComboBox *>(QString::fromLatin1(row.first));
+        combo->clear();
+        if (!row.second.isEmpty())
+            combo->addItem(row.second);
+    }
+}
+
+void clickStart(EnwDialog &dialog)
+{
+    dialog.findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
 }
 
 QByteArray readBytes(const QString &path)

@@ -56,6 +56,17 @@ template<> char *toString(const ConsoleLine &line);
 }
 QTextEdit *consoleOf(EnwDialog &dialog);
 
+// Colours of console lines, and the line the console starts with.
+inline const QString red = QStringLiteral("#ff0000");
+inline const QString black = QStringLiteral("#000000");
+ConsoleLine helpLine();
+
+// Puts the paths into the dialog's rows (an empty one leaves its row empty) and
+// presses the start button. The pickers, the only way in for a user, have tests
+// of their own.
+void setPaths(EnwDialog &dialog, const QString &source, const QString &folder, const QString &output);
+void clickStart(EnwDialog &dialog);
+
 QByteArray readBytes(const QString &path);
 bool writeBytes(const QString &path, const QByteArray &bytes);
 // Creates an empty file at each relative path below `root`, folders included.
