@@ -8,6 +8,13 @@
 
 EnwDialog *logDialog = nullptr;
 
+namespace {
+// Laying out a console line takes time that grows faster than its length (a
+// megabyte-long title line would stall the window for minutes), so a line
+// shows at most this many characters of its message.
+const int consoleLineLimit = 10000;
+}
+
 void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     Q_UNUSED(context)
@@ -32,7 +39,10 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const 
     default:
         break;
     }
-    line += message;
+    if (message.size() > consoleLineLimit)
+        line += message.left(consoleLineLimit) + QStringLiteral("……（此行过长，仅显示前10000个字符）");
+    else
+        line += message;
 
     if (type == QtDebugMsg) {
         logDialog->appendLog(line, Qt::PlainText);

@@ -57,6 +57,14 @@ void TestConsole::linePerLevel_data()
     QTest::newRow("warning") << int(QtWarningMsg) << "T" << "Warning:T" << red;
     QTest::newRow("critical") << int(QtCriticalMsg) << "T" << "Critical:T" << red;
     QTest::newRow("info") << int(QtInfoMsg) << "T" << "T" << red;
+    QTest::newRow("long debug line is cut")
+        << int(QtDebugMsg) << QString(30000, 'a')
+        << "OutPut:" + QString(10000, 'a') + QStringLiteral("……（此行过长，仅显示前10000个字符）") << black;
+    QTest::newRow("long warning line is cut")
+        << int(QtWarningMsg) << QString(10001, '<')
+        << "Warning:" + QString(10000, '<') + QStringLiteral("……（此行过长，仅显示前10000个字符）") << red;
+    QTest::newRow("line at the limit is whole") << int(QtDebugMsg) << QString(10000, 'b')
+                                                << "OutPut:" + QString(10000, 'b') << black;
     QTest::newRow("chinese warning") << int(QtWarningMsg) << QStringLiteral("数据 挖掘")
                                      << QStringLiteral("Warning:数据 挖掘") << red;
 }

@@ -24,6 +24,7 @@ private slots:
     void cleanup();
     void hugeSourceFile();
     void twentyMegabyteLine();
+    void twentyMegabyteLineInConsole();
     void thousandEmptyLines();
     void hundredThousandFiles();
     void deepChainAndLinks();
@@ -147,6 +148,28 @@ void TestStress::twentyMegabyteLine()
     QCOMPARE(result.warnings, 1);
     QCOMPARE(result.last.last(), QStringLiteral("D:\"检索到全文的文献有：1/1\""));
     QCOMPARE(QFileInfo(m_root + "/out.enw").size(), qint64(2 + 2 * (bytes.size() + 3 + 3 + m_root.size() + 14 + 2)));
+}
+
+void TestStress::twentyMegabyteLineInConsole()
+{
+    // The console shows the start of the line instead of stalling on all of it.
+    QVERIFY(writeBytes(m_root + "/long.enw", "%0 A\n%T " + QByteArray(20 * 1024 * 1024, 'a') + "\n"));
+    QVERIFY(QDir().mkpath(m_root + "/lib"));
+    setPaths(m_root + "/long.enw", m_root + "/lib", m_root + "/out.enw");
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
+    logDialog = m_dialog;
+    qInstallMessageHandler(logMessageHandler);
+    start();
+    qInstallMessageHandler(nullptr);
+    logDialog = nullptr;
+    const QList<ConsoleLine> lines = consoleLines(consoleOf(*m_dialog));
+    QCOMPARE(lines.size(), 7);
+    QCOMPARE(lines.at(5), (ConsoleLine{"Warning:\"%T " + QString(10000 - 4, 'a')
+                                           + QStringLiteral("……（此行过长，仅显示前10000个字符）"),
+                                       red}));
+    QCOMPARE(lines.last().text, QStringLiteral("OutPut:\"检索到全文的文献有：0/1\""));
+    QCOMPARE(QFileInfo(m_root + "/out.enw").size(), qint64(2 + 2 * (20 * 1024 * 1024 + 11)));
 }
 
 void TestStress::thousandEmptyLines()
