@@ -43,6 +43,7 @@ private:
     QTemporaryDir *m_dir = nullptr;
     QString m_root;
     EnwDialog *m_dialog = nullptr;
+    ConsoleRoute *m_route = nullptr;
 };
 
 void TestBatchRun::init()
@@ -54,14 +55,13 @@ void TestBatchRun::init()
     m_dialog = new EnwDialog;
     m_dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
-    logDialog = m_dialog;
-    qInstallMessageHandler(logMessageHandler);
+    m_route = new ConsoleRoute(*m_dialog);
 }
 
 void TestBatchRun::cleanup()
 {
-    qInstallMessageHandler(nullptr);
-    logDialog = nullptr;
+    delete m_route;
+    m_route = nullptr;
     delete m_dialog;
     delete m_dir;
 }

@@ -24,20 +24,19 @@ private slots:
 private:
     QList<ConsoleLine> linesAfterHelp() const;
     EnwDialog *m_dialog = nullptr;
+    ConsoleRoute *m_route = nullptr;
 };
 
 void TestConsole::init()
 {
     m_dialog = new EnwDialog;
     m_dialog->show();
-    logDialog = m_dialog;
-    qInstallMessageHandler(logMessageHandler);
+    m_route = new ConsoleRoute(*m_dialog);
 }
 
 void TestConsole::cleanup()
 {
-    qInstallMessageHandler(nullptr);
-    logDialog = nullptr;
+    delete m_route;
     delete m_dialog;
 }
 

@@ -1,4 +1,3 @@
-#include "app/logrouting.h"
 #include "dialog/enwdialog.h"
 #include "support/testsupport.h"
 
@@ -46,6 +45,7 @@ private:
     Run run(const QString &source, const QString &folder, const QString &output);
     void setPaths(const QString &source, const QString &folder, const QString &output);
     void start();
+    QList<ConsoleLine> runInConsole();
 
     QTemporaryDir *m_dir = nullptr;
     QString m_root;
@@ -94,6 +94,17 @@ void TestStress::setPaths(const QString &source, const QString &folder, const QS
 void TestStress::start()
 {
     clickStart(*m_dialog);
+}
+
+// A run shown in the window's console, as the user sees it.
+QList<ConsoleLine> TestStress::runInConsole()
+{
+    m_dialog->show();
+    if (!QTest::qWaitForWindowExposed(m_dialog))
+        return {};
+    const ConsoleRoute route(*m_dialog);
+    start();
+    return consoleLines(consoleOf(*m_dialog));
 }
 
 TestStress::Run TestStress::run(const QString &source, const QString &folder, const QString &output)
@@ -156,14 +167,7 @@ void TestStress::twentyMegabyteLineInConsole()
     QVERIFY(writeBytes(m_root + "/long.enw", "%0 A\n%T " + QByteArray(20 * 1024 * 1024, 'a') + "\n"));
     QVERIFY(QDir().mkpath(m_root + "/lib"));
     setPaths(m_root + "/long.enw", m_root + "/lib", m_root + "/out.enw");
-    m_dialog->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
-    logDialog = m_dialog;
-    qInstallMessageHandler(logMessageHandler);
-    start();
-    qInstallMessageHandler(nullptr);
-    logDialog = nullptr;
-    const QList<ConsoleLine> lines = consoleLines(consoleOf(*m_dialog));
+    const QList<ConsoleLine> lines = runInConsole();
     QCOMPARE(lines.size(), 7);
     QCOMPARE(lines.at(5), (ConsoleLine{"Warning:\"%T " + QString(10000 - 4, 'a')
                                            + QStringLiteral("……（此行过长，仅显示前10000个字符）"),
@@ -249,15 +253,8 @@ void TestStress::awkwardFileNames()
     QVERIFY(writeBytes(m_root + "/refs.enw",
                        "%0 A\n%T a <b> & c\n%T say \"hi\"\n%T back\\slas\n%T it's\n%T <i>none</i>\n"));
     setPaths(m_root + "/refs.enw", m_root + "/lib", m_root + "/out.enw");
-    m_dialog->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
-    logDialog = m_dialog;
-    qInstallMessageHandler(logMessageHandler);
-    start();
-    qInstallMessageHandler(nullptr);
-    logDialog = nullptr;
     QStringList texts;
-    for (const ConsoleLine &line : consoleLines(consoleOf(*m_dialog)).mid(9))
+    for (const ConsoleLine &line : runInConsole().mid(9))
         texts.append(line.text);
     const QString lib = m_root + "/lib";
     QCOMPARE(texts, QStringList({"OutPut:\"%T a <b> & c\" ------ \"" + lib + "/a <b> & c.pdf\"",

@@ -1,5 +1,6 @@
 #include "support/testsupport.h"
 
+#include "app/logrouting.h"
 #include "dialog/enwdialog.h"
 
 #include <QComboBox>
@@ -106,6 +107,18 @@ void setPaths(EnwDialog &dialog, const QString &source, const QString &folder, c
 void clickStart(EnwDialog &dialog)
 {
     dialog.findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
+}
+
+ConsoleRoute::ConsoleRoute(EnwDialog &dialog)
+{
+    logDialog = &dialog;
+    qInstallMessageHandler(logMessageHandler);
+}
+
+ConsoleRoute::~ConsoleRoute()
+{
+    qInstallMessageHandler(nullptr);
+    logDialog = nullptr;
 }
 
 QByteArray readBytes(const QString &path)

@@ -67,6 +67,15 @@ ConsoleLine helpLine();
 void setPaths(EnwDialog &dialog, const QString &source, const QString &folder, const QString &output);
 void clickStart(EnwDialog &dialog);
 
+// Routes every log message into the dialog's console while it lives, as the
+// program does once its window is up.
+class ConsoleRoute
+{
+public:
+    explicit ConsoleRoute(EnwDialog &dialog);
+    ~ConsoleRoute();
+};
+
 QByteArray readBytes(const QString &path);
 bool writeBytes(const QString &path, const QByteArray &bytes);
 // Creates an empty file at each relative path below `root`, folders included.
