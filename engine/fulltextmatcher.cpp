@@ -62,7 +62,9 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     for (int i = 0; i < count; ++i) {
         m_names.push_back(localBytes(fullTextBaseName(fullTexts.at(i))));
         const QByteArray &name = m_names.back();
-        m_longestName = std::max(m_longestName, name.size());
+        if (size_t(name.size()) >= m_lengthTaken.size())
+            m_lengthTaken.resize(size_t(name.size()) + 1, false);
+        m_lengthTaken[size_t(name.size())] = true;
         if (name.size() < pieces) {
             m_shortNames.push_back(i);
             continue;
@@ -90,11 +92,15 @@ int IndexedFullTextMatcher::nearMatch(const QByteArray &title) const
     const int k = m_threshold;
     const int pieces = k + 1;
     const int titleLength = title.size();
-    if (titleLength - k > m_longestName)
+    const int longest = int(m_lengthTaken.size()) - 1;
+    if (titleLength - k > longest)
         return -1; // no name is long enough
     std::vector<int> candidates;
 
-    for (int length = std::max(pieces, titleLength - k); length <= titleLength + k; ++length) {
+    const int lastLength = std::min(titleLength + k, longest);
+    for (int length = std::max(pieces, titleLength - k); length <= lastLength; ++length) {
+        if (!m_lengthTaken[size_t(length)])
+            continue;
         for (int piece = 0; piece < pieces; ++piece) {
             const std::pair<int, int> at = pieceOf(length, piece, pieces);
             const int first = std::max(0, at.first - k);
