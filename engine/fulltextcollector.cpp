@@ -51,23 +51,25 @@ struct Walk
     QSet<QString> descent; // canonical paths of the folders being walked
 };
 
+void warn(const Walk &state, const QString &message)
+{
+    qWarning() << message;
+    if (state.afterWarning)
+        state.afterWarning();
+}
+
 void walk(const QString &folderPath, Walk &state)
 {
     // A folder that exists but may not be read would list as empty; say so.
     const QFileInfo self(folderPath);
     if (self.isDir() && !(self.isReadable() && self.isExecutable())) {
-        qWarning() << (QStringLiteral("文件夹无法读取，已跳过:") + self.absoluteFilePath());
-        if (state.afterWarning)
-            state.afterWarning();
+        warn(state, QStringLiteral("文件夹无法读取，已跳过:") + self.absoluteFilePath());
         return;
     }
     const QDir folder(folderPath);
     const QFileInfoList entries = folder.entryInfoList();
-    for (const QString &name : undecodableNames(folderPath)) {
-        qWarning() << (QStringLiteral("文件名编码无法识别，已跳过:") + folder.absoluteFilePath(name));
-        if (state.afterWarning)
-            state.afterWarning();
-    }
+    for (const QString &name : undecodableNames(folderPath))
+        warn(state, QStringLiteral("文件名编码无法识别，已跳过:") + folder.absoluteFilePath(name));
     for (const QFileInfo &entry : entries) {
         if (entry.isFile()) {
             if (isFullText(entry)) {

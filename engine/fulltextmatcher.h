@@ -56,7 +56,7 @@ private:
     std::vector<QByteArray> m_names;                    // local bytes of each base name
     std::vector<std::pair<std::uint64_t, int>> m_pieces; // (piece key, file), sorted
     std::vector<int> m_shortNames;                       // names shorter than k + 1 bytes
-    std::vector<bool> m_lengthTaken; // whether some name has that many bytes
+    std::vector<bool> m_lengthTaken;                     // whether some name has that many bytes
 };
 
 #endif
