@@ -161,7 +161,14 @@ void EnwDialog::runBatch()
     getAllFullText(folderPath, fullTexts);
     qDebug() << (QStringLiteral("待检索全文的文献有：") + QString::number(records, 10));
     qDebug() << (QStringLiteral("全文数据库共有文献：") + QString::number(fullTexts.size(), 10));
-    const int matched = createNewEnwFile(dataList, fullTexts, savePath, codec);
+    int matched = 0;
+    if (records > 0) {
+        matched = createNewEnwFile(dataList, fullTexts, savePath, codec);
+    } else {
+        // Nothing to link: an existing file at the output path keeps its bytes.
+        qWarning() << (QStringLiteral("没有读到题录，未写入新Enw文件:") + savePath);
+        resetConsoleColour();
+    }
     qDebug() << (QStringLiteral("检索到全文的文献有：") + QString::number(matched, 10)
                  + QStringLiteral("/") + QString::number(records, 10));
 }
@@ -183,5 +190,5 @@ int EnwDialog::createNewEnwFile(QStringList dataList, QFileInfoList fullTextList
 {
     const int threshold = form->spinBoxEditDis->value();
     return writeLinkedEnw(dataList, fullTextList, newEnwFilePath, enwCodec, threshold,
-                          [this] { resetConsoleColour(); });
+                          [this] { resetConsoleColour(); }, form->comboBoxEnw->currentText());
 }

@@ -1,5 +1,7 @@
 #include "engine/editdistance.h"
 
+#include <QTextCodec>
+
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
@@ -72,9 +74,27 @@ int boundedEditDistance(const char *first, int firstLength,
 
 QByteArray localBytes(const QString &text)
 {
-    QByteArray bytes = text.toLocal8Bit();
-    const int zero = bytes.indexOf('\0');
-    if (zero >= 0)
-        bytes.truncate(zero);
+    // ASCII is spelled alike in every local encoding.
+    const ushort *units = reinterpret_cast<const ushort *>(text.utf16());
+    if (std::all_of(units, units + text.size(), [](ushort unit) { return unit < 0x80; }))
+        return text.toLatin1();
+
+    QTextCodec *codec = QTextCodec::codecForLocale();
+    QByteArray bytes = codec->fromUnicode(text);
+    if (codec->toUnicode(bytes) == text)
+        return bytes;
+
+    // Some characters have no spelling in the local encoding. The codec would
+    // make each of them "?", so that any two such titles of like length look
+    // close; they are compared by their UTF-8 bytes instead.
+    bytes.clear();
+    for (int at = 0; at < text.size();) {
+        const int length = text.at(at).isHighSurrogate() && at + 1 < text.size()
+                                   && text.at(at + 1).isLowSurrogate() ? 2 : 1;
+        const QString character = text.mid(at, length);
+        const QByteArray local = codec->fromUnicode(character);
+        bytes += codec->toUnicode(local) == character ? local : character.toUtf8();
+        at += length;
+    }
     return bytes;
 }

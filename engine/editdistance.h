@@ -18,7 +18,7 @@ int boundedEditDistance(const char *first, int firstLength,
                         const char *second, int secondLength, int limit);
 
 // The bytes that the distance compares: the text in the local 8-bit encoding,
-// up to (not including) the first zero byte.
+// where a character that encoding cannot spell stands as its UTF-8 bytes.
 QByteArray localBytes(const QString &text);
 
 #endif

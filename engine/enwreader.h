@@ -6,6 +6,13 @@
 
 #include <functional>
 
+// The largest source the reader takes, and the longest line in it (bytes, or
+// characters for UTF-16 and UTF-32 files). Real exports stay far below both
+// (500,000 records make about 200 MB; the longest abstracts a few KB); they
+// keep what the reader holds in memory well within a desktop machine's reach.
+constexpr qint64 maxEnwFileBytes = qint64(512) << 20;
+constexpr int maxEnwLineBytes = 64 << 20;
+
 // Reads the ENW file at `enwFilePath` and appends its retained lines to `lines`,
 // each followed by "\r\n"; returns the number of records ("%0" lines).
 //
@@ -18,9 +25,13 @@
 //   8-bit encoding. When UTF-8 with a mark, or the locale encoding, meets bytes
 //   it cannot decode, one warning is logged and `afterWarning` is called.
 // - Lines end at LF or CR LF; a CR at the very end of the file is dropped too,
-//   any other CR stays in the line.
-// - A file that cannot be opened logs one debug message, leaves `lines` as it
-//   was and returns 0.
+//   any other CR stays in the line. A file with CR but no LF at all (old Mac
+//   files) is split at CR. A byte-order mark at the start of a line is dropped.
+// - Non-empty lines outside records (URL lines aside) are counted, and the
+//   count is logged as a warning after reading, followed by `afterWarning`.
+// - A path that is not a regular file, or a file that cannot be opened, logs
+//   one debug message, leaves `lines` as it was and returns 0. So does a file
+//   over the size limits, with a warning instead.
 int readEnwFile(const QString &enwFilePath, QStringList &lines,
                 const std::function<void()> &afterWarning = {});
 

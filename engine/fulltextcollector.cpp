@@ -7,6 +7,7 @@
 
 #ifdef Q_OS_UNIX
 #include <dirent.h>
+#include <sys/stat.h>
 #endif
 
 namespace {
@@ -44,11 +45,27 @@ QStringList undecodableNames(const QString &folderPath)
     return names;
 }
 
+// What identifies a folder however it is reached: device and inode on Unix
+// (one stat, however deep the path), else the canonical path. Empty when the
+// folder cannot be looked at.
+QByteArray folderIdentity(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat status;
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return QByteArray();
+    return QByteArray::number(qulonglong(status.st_dev)) + ':'
+           + QByteArray::number(qulonglong(status.st_ino));
+#else
+    return QFileInfo(path).canonicalFilePath().toLower().toUtf8();
+#endif
+}
+
 struct Walk
 {
     QFileInfoList &fullTexts;
     const std::function<void()> &afterWarning;
-    QSet<QString> descent; // canonical paths of the folders being walked
+    QSet<QByteArray> visited; // identities of the folders walked so far
 };
 
 void warn(const Walk &state, const QString &message)
@@ -72,23 +89,31 @@ void walk(const QString &folderPath, Walk &state)
         warn(state, QStringLiteral("文件名编码无法识别，已跳过:") + folder.absoluteFilePath(name));
     for (const QFileInfo &entry : entries) {
         if (entry.isFile()) {
-            if (isFullText(entry)) {
-                qDebug() << "File :" << entry.absoluteFilePath();
-                state.fullTexts.append(entry);
+            if (!isFullText(entry))
+                continue;
+            const QString path = entry.absoluteFilePath();
+            if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'))) {
+                // Written into a "%>" line, the break would split the record.
+                warn(state, QStringLiteral("文件名含有换行符，已跳过:") + path);
+                continue;
             }
+            qDebug() << "File :" << path;
+            state.fullTexts.append(entry);
             continue;
         }
         const QString name = entry.fileName();
         if (name == QLatin1String(".") || name == QLatin1String(".."))
             continue;
-        const QString canonical = entry.canonicalFilePath();
-        if (!canonical.isEmpty() && state.descent.contains(canonical))
-            continue; // a link back to a folder we are inside of
-        if (!canonical.isEmpty())
-            state.descent.insert(canonical);
-        walk(entry.absoluteFilePath(), state);
-        if (!canonical.isEmpty())
-            state.descent.remove(canonical);
+        // Every folder is walked once, at its first place in the order: links
+        // back up the tree and links that fan out are passed over after that.
+        const QString path = entry.absoluteFilePath();
+        const QByteArray identity = folderIdentity(path);
+        if (!identity.isEmpty()) {
+            if (state.visited.contains(identity))
+                continue;
+            state.visited.insert(identity);
+        }
+        walk(path, state);
     }
 }
 
@@ -98,8 +123,8 @@ void collectFullTexts(const QString &folderPath, QFileInfoList &fullTexts,
                       const std::function<void()> &afterWarning)
 {
     Walk state{fullTexts, afterWarning, {}};
-    const QString root = QDir(folderPath).canonicalPath();
+    const QByteArray root = folderIdentity(folderPath.isEmpty() ? QStringLiteral(".") : folderPath);
     if (!root.isEmpty())
-        state.descent.insert(root);
+        state.visited.insert(root);
     walk(folderPath, state);
 }

@@ -12,8 +12,10 @@
 //
 // - One QDir listing per folder with QDir's defaults: sorted by name ignoring
 //   case, files and folders interleaved, hidden entries skipped.
-// - Links are followed; a folder link leading back to a folder on the current
-//   descent path is passed over, so the walk always ends.
+// - Links are followed, but every folder is walked once, at its first place in
+//   the order (links back up the tree and to folders seen before are passed over).
+// - A full text whose path holds a line break is left out with a warning,
+//   followed by `afterWarning`, where its "File :" line would have stood.
 // - A missing folder adds nothing, quietly; one that exists but may not be
 //   read adds nothing and gets a warning, followed by `afterWarning`. An empty
 //   path walks the working directory, as QDir does.

@@ -19,7 +19,7 @@ private slots:
     void logsEachFileQuoted();
     void missingFolderAddsNothing();
     void linkLoopEnds();
-    void linkedFolderCollectedPerPath();
+    void linkedFolderCollectedOnce();
     void repeatedCallsAppend();
     void undecodableNameIsReported();
 };
@@ -73,13 +73,18 @@ void TestCollector::logsEachFileQuoted()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QVERIFY(makeFiles(dir.path(), {"sub/say \"hi\".pdf", "back\\slash.caj", "数据 挖掘.pdf"}));
+    QVERIFY(makeFiles(dir.path(), {"sub/say \"hi\".pdf", "back\\slash.caj", "数据 挖掘.pdf",
+                                   "Graph\n\ntheory.pdf", "new\rline/a.pdf"}));
     const QString root = QDir(dir.path()).canonicalPath();
     QFileInfoList files;
     LogCapture capture;
-    collectFullTexts(root, files);
+    collectFullTexts(root, files, [&capture] { capture.reset(); });
+    QCOMPARE(files.size(), 3);
+    QCOMPARE(capture.warningsWithReset, 2);
     QCOMPARE(capture.lines(),
              QStringList({"D:File : \"" + root + "/back\\\\slash.caj\"",
+                          QStringLiteral("W:\"文件名含有换行符，已跳过:") + root + "/Graph\\n\\ntheory.pdf\"",
+                          QStringLiteral("W:\"文件名含有换行符，已跳过:") + root + "/new\\rline/a.pdf\"",
                           "D:File : \"" + root + "/sub/say \\\"hi\\\".pdf\"",
                           QStringLiteral("D:File : \"") + root + QStringLiteral("/数据 挖掘.pdf\"")}));
 }
@@ -107,17 +112,25 @@ void TestCollector::linkLoopEnds()
     QCOMPARE(relativePaths(dir.path(), files), QStringList({"a/b/c.pdf", "z.pdf"}));
 }
 
-void TestCollector::linkedFolderCollectedPerPath()
+void TestCollector::linkedFolderCollectedOnce()
 {
+    // Each level links twice to the next: walked per path, the last folder
+    // would be listed 2^levels times.
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QVERIFY(makeFiles(dir.path(), {"real/x.pdf"}));
+    QVERIFY(makeFiles(dir.path(), {"real/x.pdf", "l0/.k", "l1/.k", "l2/.k", "l3/end.pdf"}));
     QVERIFY(QFile::link(dir.path() + "/real", dir.path() + "/alias"));
     QVERIFY(QFile::link(dir.path() + "/real/x.pdf", dir.path() + "/y.pdf"));
+    for (int level = 0; level < 3; ++level) {
+        const QString next = dir.path() + QStringLiteral("/l%1").arg(level + 1);
+        QVERIFY(QFile::link(next, dir.path() + QStringLiteral("/l%1/a").arg(level)));
+        QVERIFY(QFile::link(next, dir.path() + QStringLiteral("/l%1/b").arg(level)));
+    }
     QFileInfoList files;
     LogCapture capture;
     collectFullTexts(dir.path(), files);
-    QCOMPARE(relativePaths(dir.path(), files), QStringList({"alias/x.pdf", "real/x.pdf", "y.pdf"}));
+    QCOMPARE(relativePaths(dir.path(), files),
+             QStringList({"alias/x.pdf", "l0/a/a/a/end.pdf", "y.pdf"}));
 }
 
 void TestCollector::repeatedCallsAppend()
@@ -141,11 +154,15 @@ void TestCollector::undecodableNameIsReported()
     QVERIFY(dir.isValid());
     const QString root = QDir(dir.path()).canonicalPath();
     QVERIFY(makeFiles(root, {"a.pdf", "z.pdf"}));
+    // A hidden one is skipped like any hidden entry, without a word.
     const QByteArray raw = QFile::encodeName(root) + "/m\xFF\xFEname.pdf";
-    FILE *handle = std::fopen(raw.constData(), "w");
-    QVERIFY(handle);
-    std::fclose(handle);
-    struct Unlink { QByteArray path; ~Unlink() { ::unlink(path.constData()); } } unlinkLater{raw};
+    const QByteArray hidden = QFile::encodeName(root) + "/.\xFF.pdf";
+    for (const QByteArray &name : {raw, hidden}) {
+        FILE *handle = std::fopen(name.constData(), "w");
+        QVERIFY(handle);
+        std::fclose(handle);
+    }
+    struct Unlink { QByteArray path; ~Unlink() { ::unlink(path.constData()); } } unlinkLater{raw}, unlinkHidden{hidden};
 
     QFileInfoList files;
     LogCapture capture;

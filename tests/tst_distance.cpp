@@ -14,7 +14,8 @@ private slots:
     void chineseCountsBytes_data();
     void chineseCountsBytes();
     void boundedAgreesWithFull();
-    void localBytesStopAtZero();
+    void bytesCompared_data();
+    void bytesCompared();
 };
 
 void TestDistance::distance_data()
@@ -53,6 +54,9 @@ void TestDistance::chineseCountsBytes_data()
     QTest::newRow("gbk delete") << QByteArray("GBK") << QStringLiteral("数据") << QStringLiteral("数") << 2;
     QTest::newRow("utf-8 replace") << QByteArray("UTF-8") << QStringLiteral("数据") << QStringLiteral("数字") << 3;
     QTest::newRow("utf-8 delete") << QByteArray("UTF-8") << QStringLiteral("数据") << QStringLiteral("数") << 3;
+    // A western code page cannot spell either title; "??" and "??" are not 0 apart.
+    QTest::newRow("western code page") << QByteArray("windows-1252") << QStringLiteral("数据")
+                                       << QStringLiteral("数字") << 3;
 }
 
 void TestDistance::chineseCountsBytes()
@@ -94,12 +98,28 @@ void TestDistance::boundedAgreesWithFull()
     }
 }
 
-void TestDistance::localBytesStopAtZero()
+void TestDistance::bytesCompared_data()
 {
-    const LocaleCodec codec("UTF-8");
-    QCOMPARE(localBytes(QString::fromUtf8("ab\0cd", 5)), QByteArray("ab"));
-    QCOMPARE(localBytes(QString()), QByteArray());
-    QCOMPARE(localBytes(QStringLiteral("数")), QByteArray("\xE6\x95\xB0"));
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty") << QByteArray("UTF-8") << QString() << QByteArray();
+    QTest::newRow("nul kept") << QByteArray("UTF-8") << QString::fromUtf8("ab\0cd", 5) << QByteArray("ab\0cd", 5);
+    QTest::newRow("utf-8") << QByteArray("UTF-8") << QStringLiteral("数") << QByteArray("\xE6\x95\xB0");
+    QTest::newRow("gbk") << QByteArray("GBK") << QStringLiteral("数a") << QByteArray("\xCA\xFD" "a");
+    QTest::newRow("outside gbk") << QByteArray("GBK") << QStringLiteral("数\U0001F600")
+                                 << QByteArray("\xCA\xFD\xF0\x9F\x98\x80");
+    QTest::newRow("western") << QByteArray("windows-1252") << QStringLiteral("é数")
+                             << QByteArray("\xE9\xE6\x95\xB0");
+}
+
+void TestDistance::bytesCompared()
+{
+    QFETCH(QByteArray, locale);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    const LocaleCodec codec(locale.constData());
+    QCOMPARE(localBytes(text), bytes);
 }
 
 QTEST_GUILESS_MAIN(TestDistance)

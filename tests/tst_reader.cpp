@@ -5,6 +5,8 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 class TestReader : public QObject
 {
     Q_OBJECT
@@ -21,6 +23,7 @@ private slots:
     void undecodableBytesWarnOnce();
     void unopenablePath_data();
     void unopenablePath();
+    void tooLargeIsRefusedUnread();
     void appendsToCallersList();
 
 private:
@@ -46,48 +49,61 @@ void TestReader::lines_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<int>("records");
+    QTest::addColumn<int>("dropped"); // non-empty lines outside records, URL lines aside
 
-    QTest::newRow("empty file") << QByteArray() << QStringList() << 0;
+    QTest::newRow("empty file") << QByteArray() << QStringList() << 0 << 0;
     QTest::newRow("every classification step")
         << QByteArray("%0 Journal Article\n%T Title\n%U http://x.org\nhttp://y.org\n%A Someone\n\n"
                       "%A outside\n%0 Book\n")
         << QStringList({"%0 Journal Article\r\n", "%T Title\r\n", "%A Someone\r\n", "\r\n",
                         "%0 Book\r\n"})
-        << 2;
+        << 2 << 1;
     QTest::newRow("text before the first record")
-        << QByteArray("junk\n\n%T stray\n%0 X\n") << QStringList({"\r\n", "%0 X\r\n"}) << 1;
+        << QByteArray("junk\n\n%T stray\n%0 X\n") << QStringList({"\r\n", "%0 X\r\n"}) << 1 << 2;
     QTest::newRow("records without a blank line between")
         << QByteArray("%0 A\n%T a\n%0 B\n%T b\n")
-        << QStringList({"%0 A\r\n", "%T a\r\n", "%0 B\r\n", "%T b\r\n"}) << 2;
+        << QStringList({"%0 A\r\n", "%T a\r\n", "%0 B\r\n", "%T b\r\n"}) << 2 << 0;
     QTest::newRow("lookalikes of url lines are kept")
         << QByteArray("%0 A\n%u lower\nhttps://s.org\nHTTP://caps.org\nhttp:\n")
-        << QStringList({"%0 A\r\n", "%u lower\r\n", "https://s.org\r\n", "HTTP://caps.org\r\n"}) << 1;
+        << QStringList({"%0 A\r\n", "%u lower\r\n", "https://s.org\r\n", "HTTP://caps.org\r\n"}) << 1 << 0;
     QTest::newRow("url lines outside records") << QByteArray("%U http://x\nhttp://y\n")
-                                               << QStringList() << 0;
+                                               << QStringList() << 0 << 0;
     QTest::newRow("blank-only lines")
         << QByteArray("   \n%0 A\n   \n\t\n\n   \n")
-        << QStringList({"%0 A\r\n", "   \r\n", "\t\r\n", "\r\n"}) << 1;
+        << QStringList({"%0 A\r\n", "   \r\n", "\t\r\n", "\r\n"}) << 1 << 2;
     QTest::newRow("%0 alone and a single percent sign")
-        << QByteArray("%\n%0\n%\n%0Book\n") << QStringList({"%0\r\n", "%\r\n", "%0Book\r\n"}) << 2;
+        << QByteArray("%\n%0\n%\n%0Book\n") << QStringList({"%0\r\n", "%\r\n", "%0Book\r\n"}) << 2 << 1;
     QTest::newRow("three empty lines") << QByteArray("\n\n\n")
-                                       << QStringList({"\r\n", "\r\n", "\r\n"}) << 0;
+                                       << QStringList({"\r\n", "\r\n", "\r\n"}) << 0 << 0;
     QTest::newRow("crlf line ends") << QByteArray("%0 A\r\n%T t\r\n\r\n")
-                                    << QStringList({"%0 A\r\n", "%T t\r\n", "\r\n"}) << 1;
+                                    << QStringList({"%0 A\r\n", "%T t\r\n", "\r\n"}) << 1 << 0;
     QTest::newRow("stray cr before crlf") << QByteArray("%0 A\r\r\n%T t\r\n")
-                                          << QStringList({"%0 A\r\r\n", "%T t\r\n"}) << 1;
+                                          << QStringList({"%0 A\r\r\n", "%T t\r\n"}) << 1 << 0;
     QTest::newRow("cr inside a line") << QByteArray("%0 A\rB\n")
-                                      << QStringList({"%0 A\rB\r\n"}) << 1;
+                                      << QStringList({"%0 A\rB\r\n"}) << 1 << 0;
     QTest::newRow("final lone cr dropped") << QByteArray("%0 A\n%T t\r")
-                                           << QStringList({"%0 A\r\n", "%T t\r\n"}) << 1;
+                                           << QStringList({"%0 A\r\n", "%T t\r\n"}) << 1 << 0;
     QTest::newRow("final line of a lone cr") << QByteArray("%0 A\n\r")
-                                             << QStringList({"%0 A\r\n", "\r\n"}) << 1;
+                                             << QStringList({"%0 A\r\n", "\r\n"}) << 1 << 0;
     QTest::newRow("no final newline") << QByteArray("%0 A\n%T t")
-                                      << QStringList({"%0 A\r\n", "%T t\r\n"}) << 1;
+                                      << QStringList({"%0 A\r\n", "%T t\r\n"}) << 1 << 0;
     QTest::newRow("nul bytes stay in the line")
         << QByteArray("%0 A\n%T a\0b\n", 12) << QStringList({"%0 A\r\n", QString::fromUtf8("%T a\0b\r\n", 8)})
-        << 1;
+        << 1 << 0;
     QTest::newRow("utf-16 without a mark has no record")
-        << QByteArray("%\x00" "0\x00 \x00" "A\x00\n\x00", 10) << QStringList() << 0;
+        << QByteArray("%\x00" "0\x00 \x00" "A\x00\n\x00", 10) << QStringList() << 0 << 2;
+    QTest::newRow("old mac line ends")
+        << QByteArray("%0 A\r%T t\r\r%0 B\r") << QStringList({"%0 A\r\n", "%T t\r\n", "\r\n", "%0 B\r\n"})
+        << 2 << 0;
+    QTest::newRow("old mac line ends in utf-16")
+        << QByteArray("\xFF\xFE%\x00" "0\x00\r\x00%\x00" "0\x00\r\x00", 14)
+        << QStringList({"%0\r\n", "%0\r\n"}) << 2 << 0;
+    QTest::newRow("joined exports keep no mark inside")
+        << QByteArray("\xEF\xBB\xBF%0 A\n%T a\n\xEF\xBB\xBF%0 B\n\xEF\xBB\xBF\n")
+        << QStringList({"%0 A\r\n", "%T a\r\n", "%0 B\r\n", "\r\n"}) << 2 << 0;
+    QTest::newRow("cnki abstract paragraphs after a blank line")
+        << QByteArray("%0 A\n%X one\n\nsecond paragraph\n%W CNKI\n")
+        << QStringList({"%0 A\r\n", "%X one\r\n", "\r\n"}) << 1 << 2;
 }
 
 void TestReader::lines()
@@ -95,12 +111,15 @@ void TestReader::lines()
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, lines);
     QFETCH(int, records);
+    QFETCH(int, dropped);
     const QString path = writeSource(bytes);
     QStringList read;
     LogCapture capture;
     QCOMPARE(readEnwFile(path, read, [&capture] { capture.reset(); }), records);
     QCOMPARE(read, lines);
-    QCOMPARE(capture.lines(), QStringList());
+    QCOMPARE(capture.lines(), dropped ? QStringList({QStringLiteral("W:\"已跳过不属于任何题录的行数:%1\"").arg(dropped)})
+                                      : QStringList());
+    QCOMPARE(capture.warningsWithReset, dropped ? 1 : 0);
 }
 
 static QByteArray encoded(const char *codec, const QString &text)
@@ -148,7 +167,7 @@ void TestReader::localeDecoding_data()
         << QStringList({"%0 A\r\n", QStringLiteral("%T a\uFFFDb\r\n")});
     QTest::newRow("mark-like character inside a utf-8 file")
         << QByteArray("GBK") << QByteArray("\xEF\xBB\xBF%0 A\n\xEF\xBB\xBF%T x\n")
-        << QStringList({"%0 A\r\n", QStringLiteral("\uFEFF%T x\r\n")});
+        << QStringList({"%0 A\r\n", QStringLiteral("%T x\r\n")});
 }
 
 void TestReader::localeDecoding()
@@ -182,6 +201,9 @@ void TestReader::undecodableBytesWarnOnce_data()
     QTest::newRow("utf-8 with its mark")
         << QByteArray("GBK") << QByteArray("\xEF\xBB\xBF%0 A\n%T \xE6\x95\n")
         << QStringList({"%0 A\r\n", QStringLiteral("%T \uFFFD\r\n")});
+    QTest::newRow("utf-16 cut off in its last character")
+        << QByteArray("UTF-8") << QByteArray("\xFF\xFE%\x00" "0\x00 \x00" "A\x00\n\x00%", 13)
+        << QStringList({"%0 A\r\n"});
 }
 
 void TestReader::undecodableBytesWarnOnce()
@@ -211,6 +233,11 @@ void TestReader::unopenablePath_data()
         << QStringLiteral("D:\"/no/such/a\\\"b\\\\c.enw无法打开，请确认文件是否存在或者权限！\"");
     QTest::newRow("a folder") << "/" << QStringLiteral("D:\"/无法打开，请确认文件是否存在或者权限！\"");
     QTest::newRow("empty path") << "" << QStringLiteral("D:\"无法打开，请确认文件是否存在或者权限！\"");
+    // Opening a FIFO without a writer would block for good.
+    const QString fifo = QDir::temp().filePath(QStringLiteral("enwlink-reader-fifo"));
+    QFile::remove(fifo);
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    QTest::newRow("a fifo") << fifo << "D:\"" + fifo + QStringLiteral("无法打开，请确认文件是否存在或者权限！\"");
 }
 
 void TestReader::unopenablePath()
@@ -222,6 +249,19 @@ void TestReader::unopenablePath()
     QCOMPARE(readEnwFile(path, read), 0);
     QCOMPARE(read, QStringList({"kept\r\n"}));
     QCOMPARE(capture.lines(), QStringList({message}));
+}
+
+void TestReader::tooLargeIsRefusedUnread()
+{
+    // Sparse: the size is there without the bytes.
+    QFile file(writeSource("%0 A\n"));
+    QVERIFY(file.resize(maxEnwFileBytes + 1));
+    QStringList read({"kept\r\n"});
+    LogCapture capture;
+    QCOMPARE(readEnwFile(file.fileName(), read, [&capture] { capture.reset(); }), 0);
+    QCOMPARE(read, QStringList({"kept\r\n"}));
+    QCOMPARE(capture.lines(), QStringList({QStringLiteral("W:\"enw文件过大，无法处理:") + file.fileName() + "\""}));
+    QCOMPARE(capture.warningsWithReset, 1);
 }
 
 void TestReader::appendsToCallersList()

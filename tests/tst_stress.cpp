@@ -24,6 +24,7 @@ private slots:
     void hugeSourceFile();
     void twentyMegabyteLine();
     void twentyMegabyteLineInConsole();
+    void overlongLineIsRefused();
     void thousandEmptyLines();
     void hundredThousandFiles();
     void deepChainAndLinks();
@@ -61,7 +62,7 @@ struct Counter
 
 void countMessage(QtMsgType type, const QMessageLogContext &, const QString &text)
 {
-    const QString line = (type == QtDebugMsg ? QStringLiteral("D:") : QStringLiteral("W:")) + text.left(4000);
+    const QString line = (type == QtDebugMsg ? QStringLiteral("D:") : QStringLiteral("W:")) + text.left(8000);
     (type == QtDebugMsg ? counter->debug : counter->warnings)++;
     if (counter->first.size() < 8)
         counter->first.append(line);
@@ -176,6 +177,22 @@ void TestStress::twentyMegabyteLineInConsole()
     QCOMPARE(QFileInfo(m_root + "/out.enw").size(), qint64(2 + 2 * (20 * 1024 * 1024 + 11)));
 }
 
+void TestStress::overlongLineIsRefused()
+{
+    QVERIFY(writeBytes(m_root + "/long.enw", "%0 A\n%T " + QByteArray(64 * 1024 * 1024, 'a') + "\n"));
+    QVERIFY(writeBytes(m_root + "/out.enw", "previous"));
+    QVERIFY(QDir().mkpath(m_root + "/lib"));
+    const Run result = run(m_root + "/long.enw", m_root + "/lib", m_root + "/out.enw");
+    QCOMPARE(result.last, QStringList({"D:\"enw文件路径:" + m_root + "/long.enw\"",
+                                       "D:\"全文数据库路径:" + m_root + "/lib\"",
+                                       "W:\"enw文件过大，无法处理:" + m_root + "/long.enw\"",
+                                       QStringLiteral("D:\"待检索全文的文献有：0\""),
+                                       QStringLiteral("D:\"全文数据库共有文献：0\""),
+                                       "W:\"没有读到题录，未写入新Enw文件:" + m_root + "/out.enw\"",
+                                       QStringLiteral("D:\"检索到全文的文献有：0/0\"")}));
+    QCOMPARE(readBytes(m_root + "/out.enw"), QByteArray("previous"));
+}
+
 void TestStress::thousandEmptyLines()
 {
     const QString source = m_root + "/empty.enw";
@@ -207,8 +224,10 @@ void TestStress::hundredThousandFiles()
 
 void TestStress::deepChainAndLinks()
 {
+    // 2,000 levels: each folder is looked at in time that does not grow with
+    // the depth beyond the length of its path.
     QString deep = m_root + "/lib";
-    for (int i = 0; i < 300; ++i)
+    for (int i = 0; i < 2000; ++i)
         deep += "/d";
     QVERIFY(QDir().mkpath(deep));
     QVERIFY(writeBytes(deep + "/Bottom.pdf", QByteArray()));
@@ -227,7 +246,8 @@ void TestStress::unreadableSubfolder()
     QTemporaryDir shared(QStringLiteral("/tmp/enwlink-stress-XXXXXX"));
     QVERIFY(shared.isValid());
     const QString root = shared.path();
-    QVERIFY(makeFiles(root + "/lib", {"open/Open paper.pdf", "closed/Closed document.pdf"}));
+    QVERIFY(makeFiles(root + "/lib", {"open/Open paper.pdf", "closed/Closed document.pdf",
+                                      "noentry/Closed document.pdf"}));
     QVERIFY(writeBytes(root + "/refs.enw", "%0 A\n%T Open paper\n%T Closed document\n"));
     QVERIFY(QDir().mkpath(root + "/out"));
     for (const QString &path : {root, root + "/lib", root + "/lib/open"})
@@ -235,12 +255,15 @@ void TestStress::unreadableSubfolder()
     QVERIFY(::chmod(QFile::encodeName(root + "/refs.enw").constData(), 0644) == 0);
     QVERIFY(::chmod(QFile::encodeName(root + "/out").constData(), 0777) == 0);
     QVERIFY(::chmod(QFile::encodeName(root + "/lib/closed").constData(), 0300) == 0);
+    QVERIFY(::chmod(QFile::encodeName(root + "/lib/noentry").constData(), 0644) == 0); // read, not enter
 
     setPaths(root + "/refs.enw", root + "/lib", root + "/out/out.enw");
     const ChildResult child = runInChild([this] { start(); return 0; }, true);
     QVERIFY(::chmod(QFile::encodeName(root + "/lib/closed").constData(), 0755) == 0);
+    QVERIFY(::chmod(QFile::encodeName(root + "/lib/noentry").constData(), 0755) == 0);
     QCOMPARE(child.status, 0);
     QVERIFY(child.log.contains(QStringLiteral("W:\"文件夹无法读取，已跳过:") + root + "/lib/closed\""));
+    QVERIFY(child.log.contains(QStringLiteral("W:\"文件夹无法读取，已跳过:") + root + "/lib/noentry\""));
     QCOMPARE(child.log.last(), QStringLiteral("D:\"检索到全文的文献有：1/1\""));
     QVERIFY(child.log.contains("W:\"%T Closed document\" " + miss));
 }
@@ -270,9 +293,12 @@ void TestStress::outputOverSource()
     const QString source = m_root + "/refs.enw";
     QVERIFY(writeBytes(source, "%0 A\r\n%T Title\r\n%U http://x\r\n"));
     QVERIFY(makeFiles(m_root + "/lib", {"Title.pdf"}));
-    const Run result = run(source, m_root + "/lib", source);
-    QCOMPARE(result.last.last(), QStringLiteral("D:\"检索到全文的文献有：1/1\""));
-    QCOMPARE(readBytes(source), utf16WithMark("%0 A\r\n%T Title\r\n%> " + m_root + "/lib/Title.pdf\r\n"));
+    QVERIFY(QFile::link(source, m_root + "/alias.enw"));
+    const Run result = run(source, m_root + "/lib", m_root + "/alias.enw");
+    QCOMPARE(result.last.mid(result.last.size() - 2),
+             QStringList({"W:\"无法写入新Enw文件:" + m_root + QStringLiteral("/alias.enw (与原Enw文件是同一个文件)\""),
+                          QStringLiteral("D:\"检索到全文的文献有：0/1\"")}));
+    QCOMPARE(readBytes(source), QByteArray("%0 A\r\n%T Title\r\n%U http://x\r\n"));
 }
 
 void TestStress::outputInReadOnlyFolder()
