@@ -3,10 +3,53 @@
 #include "engine/fulltextmatcher.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextStream>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
+
+// Whether two existing paths lead to one file, links resolved (on Unix also
+// two hard links to it).
+bool sameFile(const QFileInfo &first, const QFileInfo &second)
+{
+#ifdef Q_OS_UNIX
+    struct stat a, b;
+    return ::stat(QFile::encodeName(first.absoluteFilePath()).constData(), &a) == 0
+           && ::stat(QFile::encodeName(second.absoluteFilePath()).constData(), &b) == 0
+           && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+#else
+    const QString firstPath = first.canonicalFilePath();
+    return !firstPath.isEmpty()
+           && firstPath.compare(second.canonicalFilePath(), Qt::CaseInsensitive) == 0;
+#endif
+}
+
+// Why `outputPath` must not be written over, or an empty string: it is the
+// source itself, or one of the full texts about to be linked.
+QString protectedFileReason(const QString &outputPath, const QString &sourcePath,
+                            const QFileInfoList &fullTexts)
+{
+    const QFileInfo output(outputPath);
+    if (!output.exists())
+        return QString();
+    if (!sourcePath.isEmpty() && sameFile(output, QFileInfo(sourcePath)))
+        return QStringLiteral("与原Enw文件是同一个文件");
+    // Only a full text of the same name (as given or as resolved) can be it.
+    const QString names[] = {output.fileName(), QFileInfo(output.canonicalFilePath()).fileName()};
+    for (const QFileInfo &fullText : fullTexts) {
+        const QString name = fullText.fileName();
+        if ((name.compare(names[0], Qt::CaseInsensitive) == 0
+             || name.compare(names[1], Qt::CaseInsensitive) == 0)
+            && sameFile(output, fullText))
+            return QStringLiteral("这是一个全文文件");
+    }
+    return QString();
+}
 
 void reportWriteFailure(const QString &outputPath, const QString &reason,
                         const std::function<void()> &afterWarning)
@@ -29,15 +72,40 @@ QString titleOf(const QString &entry)
     return entry.mid(2).simplified();
 }
 
+QString firstAuthorIn(const QStringList &lines, int from, int *end)
+{
+    // A record ends at an empty line or where the next "%0" line begins one.
+    QString author;
+    int at = from;
+    if (lines.at(at) == QLatin1String("\r\n")) {
+        *end = at + 1;
+        return author;
+    }
+    do {
+        const QString &entry = lines.at(at);
+        if (author.isEmpty() && entry.leftRef(2).compare(QLatin1String("%A"), Qt::CaseInsensitive) == 0)
+            author = entry.mid(2).simplified();
+        ++at;
+    } while (at < lines.size() && lines.at(at) != QLatin1String("\r\n")
+             && !lines.at(at).startsWith(QLatin1String("%0")));
+    *end = at;
+    return author;
+}
+
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
-                   const std::function<void()> &afterWarning)
+                   const std::function<void()> &afterWarning, const QString &sourcePath)
 {
     if (outputPath.isEmpty()) {
         // A save file without a name would put its temporary file into the
         // working folder. The reason is the one QFile gives for a missing name.
         reportWriteFailure(outputPath, QStringLiteral("No file name specified"), afterWarning);
+        return 0;
+    }
+    const QString refusal = protectedFileReason(outputPath, sourcePath, fullTexts);
+    if (!refusal.isEmpty()) {
+        reportWriteFailure(outputPath, refusal, afterWarning);
         return 0;
     }
     QSaveFile file(outputPath);
@@ -52,12 +120,25 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
 
     const QString missMessage =
         QStringLiteral("未找到全文，1、全文不存在，2、或者文献标题与对应文件名不完全一致!");
+    // Why writing failed, taken at once: by the time the file is committed Qt
+    // often knows no more than "Unknown error".
+    QString failure;
+    auto noteFailure = [&out, &failure] {
+        if (failure.isEmpty() && out.status() != QTextStream::Ok)
+            failure = qt_error_string(-1);
+    };
     int linked = 0;
-    for (const QString &entry : lines) {
+    QString author; // the first author of the record being written
+    int recordEnd = 0;
+    for (int at = 0; at < lines.size(); ++at) {
+        const QString &entry = lines.at(at);
+        if (at == recordEnd)
+            author = firstAuthorIn(lines, at, &recordEnd);
         out << entry;
+        noteFailure();
         if (!isTitleLine(entry))
             continue;
-        const FullTextMatch match = matcher.find(titleOf(entry));
+        const FullTextMatch match = matcher.find(titleOf(entry), author);
         if (match.index < 0) {
             qWarning() << entry.simplified() << missMessage;
             if (afterWarning)
@@ -66,6 +147,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         }
         const QString path = fullTexts.at(match.index).absoluteFilePath();
         out << QStringLiteral("%> ") << path << QStringLiteral("\r\n");
+        noteFailure();
         if (match.exact) {
             qDebug() << entry.simplified() << "------" << path;
         } else {
@@ -77,7 +159,13 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
     }
 
     out.flush();
-    if (out.status() != QTextStream::Ok || !file.commit()) {
+    noteFailure();
+    if (!failure.isEmpty()) {
+        file.cancelWriting();
+        reportWriteFailure(outputPath, failure, afterWarning);
+        return 0;
+    }
+    if (!file.commit()) {
         reportWriteFailure(outputPath, file.errorString(), afterWarning);
         return 0;
     }
@@ -86,8 +174,8 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
 
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec, int threshold,
-                   const std::function<void()> &afterWarning)
+                   const std::function<void()> &afterWarning, const QString &sourcePath)
 {
     const IndexedFullTextMatcher matcher(fullTexts, threshold);
-    return writeLinkedEnw(lines, fullTexts, outputPath, codec, matcher, afterWarning);
+    return writeLinkedEnw(lines, fullTexts, outputPath, codec, matcher, afterWarning, sourcePath);
 }

@@ -16,6 +16,10 @@ bool isTitleLine(const QString &entry);
 // The title of a title line: what follows the two-character tag, simplified.
 QString titleOf(const QString &entry);
 
+// The first author (the simplified text after the tag of the first "%A" line)
+// of the record that starts at `lines[from]`; `*end` is set to where it ends.
+QString firstAuthorIn(const QStringList &lines, int from, int *end);
+
 // Writes `lines` unchanged and in order to `outputPath`, encoded with `codec`
 // and a byte-order mark (no mark when nothing is written), and after every title
 // line for which `matcher` finds a full text adds "%> " + its absolute path +
@@ -24,15 +28,19 @@ QString titleOf(const QString &entry);
 //
 // The file is replaced atomically: when it cannot be created or written
 // completely, whatever stood at `outputPath` stays untouched, one warning names
-// the path and the reason, and the result is 0.
+// the path and the reason, and the result is 0. The same happens, before
+// anything is written, when `outputPath` leads to the file at `sourcePath` or
+// to one of the full texts. An empty title is never linked.
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
-                   const std::function<void()> &afterWarning = {});
+                   const std::function<void()> &afterWarning = {},
+                   const QString &sourcePath = QString());
 
 // The same with the product's matcher for `threshold` (0 turns the near pass off).
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec, int threshold,
-                   const std::function<void()> &afterWarning = {});
+                   const std::function<void()> &afterWarning = {},
+                   const QString &sourcePath = QString());
 
 #endif

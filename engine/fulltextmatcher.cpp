@@ -77,14 +77,49 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     std::sort(m_pieces.begin(), m_pieces.end());
 }
 
-FullTextMatch IndexedFullTextMatcher::find(const QString &title) const
+QStringList downloadNames(const QString &title, const QString &firstAuthor)
 {
+    QStringList names;
+    if (firstAuthor.isEmpty())
+        return names;
+    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
+    QString saved = title; // as a browser saves it
+    for (QChar &c : saved) {
+        if (forbidden.contains(c))
+            c = QLatin1Char('_');
+    }
+    const QString family = firstAuthor.section(QLatin1Char(','), 0, 0).trimmed();
+    for (const QString &author : {firstAuthor, family}) {
+        if (author.isEmpty())
+            continue;
+        for (const QString &start : {title, saved}) {
+            const QString name = start + QLatin1Char('_') + author;
+            if (!names.contains(name))
+                names.append(name);
+        }
+    }
+    return names;
+}
+
+FullTextMatch IndexedFullTextMatcher::find(const QString &title, const QString &firstAuthor) const
+{
+    if (title.isEmpty())
+        return {}; // says nothing about any file name
     const auto exact = m_firstByName.constFind(title);
     if (exact != m_firstByName.constEnd())
         return {exact.value(), true};
-    if (m_threshold == 0)
-        return {};
-    return {nearMatch(localBytes(title)), false};
+    if (m_threshold > 0) {
+        const int near = nearMatch(localBytes(title));
+        if (near >= 0)
+            return {near, false};
+    }
+    int first = -1;
+    for (const QString &name : downloadNames(title, firstAuthor)) {
+        const auto found = m_firstByName.constFind(name);
+        if (found != m_firstByName.constEnd() && (first < 0 || found.value() < first))
+            first = found.value();
+    }
+    return {first, false};
 }
 
 int IndexedFullTextMatcher::nearMatch(const QByteArray &title) const

@@ -5,6 +5,7 @@
 #include <QFileInfoList>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <utility>
@@ -24,13 +25,23 @@ struct FullTextMatch
 // Chooses the full text for a title: the first file in list order whose base
 // name equals the title (case-sensitive); failing that, when the threshold is
 // not 0, the first file in list order whose base name lies within the threshold
-// by editDistance over the local 8-bit bytes.
+// by editDistance over the local 8-bit bytes. An empty title matches nothing.
+//
+// A title both passes leave without a file gets a third try with the names
+// that downloads from the big Chinese databases carry, "title_first author":
+// the first file in list order whose base name equals the title + "_" + the
+// record's first author, or + "_" + the author's family name (the part before
+// a comma), each also with the characters Windows forbids in file names
+// replaced by "_" in the title. Such a link counts as a near match.
 class FullTextMatcher
 {
 public:
     virtual ~FullTextMatcher() = default;
-    virtual FullTextMatch find(const QString &title) const = 0;
+    virtual FullTextMatch find(const QString &title, const QString &firstAuthor = QString()) const = 0;
 };
+
+// The base names the third pass looks for (none without an author).
+QStringList downloadNames(const QString &title, const QString &firstAuthor);
 
 // The matcher used by the product: the same choice as a scan of the whole list,
 // made through indexes built once.
@@ -46,7 +57,7 @@ class IndexedFullTextMatcher final : public FullTextMatcher
 {
 public:
     IndexedFullTextMatcher(const QFileInfoList &fullTexts, int threshold);
-    FullTextMatch find(const QString &title) const override;
+    FullTextMatch find(const QString &title, const QString &firstAuthor = QString()) const override;
 
 private:
     int nearMatch(const QByteArray &title) const;

@@ -22,7 +22,8 @@ namespace {
 const QString pieces[] = {QStringLiteral("a"),  QStringLiteral("b"),  QStringLiteral("ab"),
                           QStringLiteral(" "),  QStringLiteral("."),  QStringLiteral("数"),
                           QStringLiteral("据"), QStringLiteral("A"),  QStringLiteral("Deep "),
-                          QStringLiteral("learning"), QStringLiteral("_"), QStringLiteral("?")};
+                          QStringLiteral("learning"), QStringLiteral("_"), QStringLiteral("?"),
+                          QStringLiteral(":"), QStringLiteral(",")};
 
 QString randomText(QRandomGenerator &random, int maxPieces)
 {
@@ -75,41 +76,56 @@ void TestMatcher::sameChoiceAsLinearScan()
     QRandomGenerator random(seed);
     int compared = 0;
     int nearFound = 0;
+    int downloads = 0; // found only by their download name
 
     for (int library = 0; library < 60; ++library) {
         QStringList seeds;
         for (int i = 0; i < 6; ++i)
             seeds.append(randomText(random, 1 + random.bounded(12)));
+        const QStringList authors({QString(), QStringLiteral("刘松"), QStringLiteral("Smith, John"),
+                                   randomText(random, 3).simplified()});
         QFileInfoList files;
         const int fileCount = random.bounded(40);
         for (int i = 0; i < fileCount; ++i) {
             QString name = mutate(random, seeds.at(random.bounded(seeds.size())));
             if (random.bounded(8) == 0)
                 name = seeds.at(random.bounded(seeds.size())); // duplicate base names
+            if (random.bounded(4) == 0) { // a download name, as saved or not
+                name = seeds.at(random.bounded(seeds.size())).simplified();
+                if (random.bounded(2))
+                    name.replace('?', '_').replace(':', '_');
+                name += '_' + QStringList({"刘松", "Smith, John", "Smith"}).at(random.bounded(3));
+            }
             const QString folder = QStringLiteral("/lib/f%1/").arg(random.bounded(3));
             files.append(QFileInfo(folder + name + (random.bounded(2) ? ".pdf" : ".caj")));
         }
         QStringList titles({QString()});
         for (int i = 0; i < 25; ++i)
             titles.append(mutate(random, seeds.at(random.bounded(seeds.size()))).simplified());
+        for (const QString &seed : seeds)
+            titles.append(seed.simplified());
 
         for (int threshold = 0; threshold <= 10; ++threshold) {
             const LinearFullTextMatcher linear(files, threshold);
             const IndexedFullTextMatcher indexed(files, threshold);
             for (const QString &title : titles) {
-                const FullTextMatch expected = linear.find(title);
-                const FullTextMatch actual = indexed.find(title);
+                const QString author = authors.at(random.bounded(authors.size()));
+                const FullTextMatch expected = linear.find(title, author);
+                const FullTextMatch actual = indexed.find(title, author);
                 if (actual.index != expected.index || actual.exact != expected.exact)
-                    QFAIL(qPrintable(QStringLiteral("title '%1', threshold %2: %3 instead of %4")
-                                         .arg(title).arg(threshold).arg(actual.index).arg(expected.index)));
+                    QFAIL(qPrintable(QStringLiteral("title '%1' by '%5', threshold %2: %3 instead of %4")
+                                         .arg(title).arg(threshold).arg(actual.index).arg(expected.index)
+                                         .arg(author)));
                 ++compared;
                 nearFound += expected.index >= 0 && !expected.exact;
+                downloads += expected.index >= 0 && linear.find(title).index < 0;
             }
         }
     }
     // The libraries must exercise the near pass, not only misses and exact hits.
     QVERIFY(compared > 10000);
     QVERIFY(nearFound > compared / 10);
+    QVERIFY(downloads > compared / 500);
 }
 
 void TestMatcher::knownChoices()
