@@ -4,6 +4,7 @@
 //   enwbench [--quick]                  the table (each measurement in a child process)
 //   enwbench --engine product|linear DIR  one engine run on the library in DIR
 //   enwbench --window DIR                one run through the real window
+//   enwbench --downloads DIR N           N records whose full texts carry download names
 
 #include "app/logrouting.h"
 #include "dialog/enwdialog.h"
@@ -19,6 +20,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSysInfo>
@@ -135,6 +137,21 @@ public:
 
     int percent() { return m_random.bounded(100); }
 
+    // A first author as the record has it: "Surname, X." or a Chinese name.
+    QString author(bool chinese)
+    {
+        if (chinese) {
+            QString name;
+            for (int i = 2 + m_random.bounded(2); i > 0; --i)
+                name += chineseCharacters.at(m_random.bounded(chineseCharacters.size()));
+            return name;
+        }
+        QString surname = QString::fromLatin1(englishWords[m_random.bounded(int(std::size(englishWords)))]);
+        surname[0] = surname[0].toUpper();
+        return surname + QStringLiteral(", ") + QChar(QLatin1Char('A' + char(m_random.bounded(26))))
+               + QLatin1Char('.');
+    }
+
 private:
     QRandomGenerator m_random;
 };
@@ -146,7 +163,10 @@ bool touch(const QString &path)
 }
 
 // Writes DIR/refs.enw with `records` records and DIR/fulltexts with `files` files.
-void generateLibrary(const QString &dir, int records, int files)
+// With `downloads`, the full texts carry the names downloads from the Chinese
+// databases have, "title_first author" (English ones "title_family name"), and
+// DIR/owners.txt lists, per record with a file, its title and that file's name.
+void generateLibrary(const QString &dir, int records, int files, bool downloads = false)
 {
     Generator generate(quint32(records) * 7919u + 17u);
     QFile enw(dir + QStringLiteral("/refs.enw"));
@@ -155,15 +175,30 @@ void generateLibrary(const QString &dir, int records, int files)
     out.setCodec("UTF-8");
     out.setGenerateByteOrderMark(true);
     QStringList names;
+    QFile ownersFile(dir + QStringLiteral("/owners.txt"));
+    QTextStream owners(&ownersFile);
+    owners.setCodec("UTF-8");
+    if (downloads)
+        ownersFile.open(QIODevice::WriteOnly);
     for (int i = 0; i < records; ++i) {
         const QString title = generate.title();
-        out << "%0 Journal Article\r\n%A Author, A.\r\n%T " << title << "\r\n%J Journal of Studies\r\n"
+        const bool chinese = title.at(0).unicode() > 0x2000;
+        const QString author = downloads ? generate.author(chinese) : QStringLiteral("Author, A.");
+        out << "%0 Journal Article\r\n%A " << author << "\r\n%T " << title << "\r\n%J Journal of Studies\r\n"
             << "%D 2020\r\n%U https://example.org/" << i << "\r\n\r\n";
         const int kind = generate.percent();
-        if (kind < 50)
+        if (downloads && kind < 70) {
+            QString saved = title;
+            for (QChar &c : saved)
+                if (QStringLiteral("\\/:*?\"<>|").contains(c))
+                    c = QLatin1Char('_');
+            names.append(saved + QLatin1Char('_') + (chinese ? author : author.section(QLatin1Char(','), 0, 0)));
+            owners << title << '\t' << names.last() << '\n';
+        } else if (kind < 50) {
             names.append(title);
-        else if (kind < 70)
+        } else if (kind < 70) {
             names.append(generate.nearName(title));
+        }
     }
     while (names.size() < files)
         names.append(generate.title());
@@ -339,6 +374,35 @@ int runTable(bool quick)
     return 0;
 }
 
+// Links a library of download names and checks each link against the file
+// the generator made for that record: prints the share linked and the number
+// of titles linked to another record's file.
+int runDownloads(const QString &dir, int size)
+{
+    generateLibrary(dir, size, size, true);
+    const ChildRun product = runChild({QStringLiteral("--engine"), QStringLiteral("product"), dir});
+    QHash<QString, QString> owner;
+    QFile ownersFile(dir + QStringLiteral("/owners.txt"));
+    ownersFile.open(QIODevice::ReadOnly);
+    for (const QString &line : QString::fromUtf8(ownersFile.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        owner.insert(line.section(QLatin1Char('\t'), 0, 0), line.section(QLatin1Char('\t'), 1));
+    QFile written(dir + QStringLiteral("/out-product.enw"));
+    written.open(QIODevice::ReadOnly);
+    const QStringList lines = QTextCodec::codecForName("UTF-16LE")->toUnicode(written.readAll().mid(2)).split(QStringLiteral("\r\n"));
+    int wrong = 0;
+    for (int i = 0; i + 1 < lines.size(); ++i) {
+        if (!lines.at(i).startsWith(QLatin1String("%T ")) || !lines.at(i + 1).startsWith(QLatin1String("%> ")))
+            continue;
+        const QString title = lines.at(i).mid(3);
+        const QString base = QFileInfo(lines.at(i + 1).mid(3)).completeBaseName();
+        if (owner.contains(title) ? base != owner.value(title) : base != title)
+            ++wrong;
+    }
+    std::printf("%d records, %d with a download-named file: %ld linked (%.1f%%) in %.3f s, %d linked to a file not their own\n",
+                size, int(owner.size()), product.value, 100.0 * double(product.value) / size, product.seconds, wrong);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -349,6 +413,8 @@ int main(int argc, char **argv)
         return runWindow(QString::fromLocal8Bit(argv[2]));
     }
     QCoreApplication app(argc, argv);
+    if (mode == QLatin1String("--downloads") && argc > 3)
+        return runDownloads(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]).toInt());
     if (mode == QLatin1String("--engine") && argc > 3)
         return runEngine(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     return runTable(mode == QLatin1String("--quick"));
