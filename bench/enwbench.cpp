@@ -5,6 +5,7 @@
 //   enwbench --engine product|linear DIR  one engine run on the library in DIR
 //   enwbench --window DIR                one run through the real window
 //   enwbench --downloads DIR N           N records whose full texts carry download names
+//   enwbench --screenshots EXAMPLES DOCS the README's pictures (scripts/screenshots.sh)
 
 #include "app/logrouting.h"
 #include "dialog/enwdialog.h"
@@ -28,6 +29,7 @@
 #include <QTextCodec>
 #include <QTextEdit>
 #include <QTextStream>
+#include <QtTest>
 
 #include <cstdio>
 #include <memory>
@@ -403,11 +405,38 @@ int runDownloads(const QString &dir, int size)
     return 0;
 }
 
+// The README's two pictures: the window as it opens, and after a run on the
+// sample library. Meant for a real (virtual) X display with Chinese fonts.
+int runScreenshots(const QString &examples, const QString &docs)
+{
+    QApplication::setStyle(QStringLiteral("fusion"));
+    EnwDialog dialog;
+    dialog.show();
+    logDialog = &dialog;
+    qInstallMessageHandler(logMessageHandler);
+    QTest::qWait(500);
+    bool ok = dialog.grab().save(docs + QStringLiteral("/window.png"));
+    dialog.findChild<QComboBox *>(QStringLiteral("comboBoxEnw"))->addItem(examples + QStringLiteral("/library.enw"));
+    dialog.findChild<QComboBox *>(QStringLiteral("comboBoxPath"))->addItem(examples + QStringLiteral("/fulltexts"));
+    dialog.findChild<QComboBox *>(QStringLiteral("comboBoxSave"))->addItem(examples + QStringLiteral("/library-linked.enw"));
+    dialog.findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
+    QTest::qWait(500);
+    ok = dialog.grab().save(docs + QStringLiteral("/finished-run.png")) && ok;
+    qInstallMessageHandler(nullptr);
+    logDialog = nullptr;
+    QFile::remove(examples + QStringLiteral("/library-linked.enw"));
+    return ok ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (mode == QLatin1String("--screenshots") && argc > 3) {
+        QApplication app(argc, argv);
+        return runScreenshots(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
     if (mode == QLatin1String("--window") && argc > 2) {
         QApplication app(argc, argv);
         return runWindow(QString::fromLocal8Bit(argv[2]));

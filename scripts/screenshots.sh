@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Takes the README's pictures (docs/window.png, docs/finished-run.png) in a real
+# window under Xvfb, from a copy of the project in a neutral folder, so that the
+# console shows /home/user/enwlink paths and not this machine's.
+set -euo pipefail
+source "$(dirname "$0")/setup.sh"
+ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth fonts-wqy-microhei
+build_in build-release -DCMAKE_BUILD_TYPE=Release -DENWLINK_BENCH=ON -DBUILD_TESTING=OFF
+neutral=/home/user/enwlink
+[ -e "$neutral" ] && { echo "$neutral exists already; move it away first" >&2; exit 1; }
+mkdir -p "$neutral"
+trap 'rm -rf "$neutral"' EXIT
+cp -r "$ENWLINK_ROOT/examples" "$neutral/examples"
+(cd "$neutral" && QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" \
+    "$ENWLINK_ROOT/build-release/bench/enwbench" --screenshots "$neutral/examples" "$ENWLINK_ROOT/docs")
+echo "Updated docs/window.png and docs/finished-run.png"
