@@ -2,8 +2,10 @@
 // against the linear scan the linker started from, and once through the window.
 //
 //   enwbench [--quick]                  the table (each measurement in a child process)
-//   enwbench --engine product|linear DIR  one engine run on the library in DIR
+//   enwbench --engine product|linear DIR [THRESHOLD]  one engine run on the library in DIR
+//   enwbench --floor DIR                 read, list and write alone, on the library in DIR
 //   enwbench --window DIR                one run through the real window
+//   enwbench --generate DIR N            writes the N x N library of the table into DIR
 //   enwbench --downloads DIR N           N records whose full texts carry download names
 //   enwbench --screenshots EXAMPLES DOCS the README's pictures (scripts/screenshots.sh)
 
@@ -32,6 +34,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <dirent.h>
 #include <memory>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -215,7 +218,7 @@ void generateLibrary(const QString &dir, int records, int files, bool downloads 
 
 void discardMessages(QtMsgType, const QMessageLogContext &, const QString &) {}
 
-int runEngine(const QString &mode, const QString &dir)
+int runEngine(const QString &mode, const QString &dir, int threshold)
 {
     qInstallMessageHandler(discardMessages);
     QElapsedTimer timer;
@@ -223,17 +226,65 @@ int runEngine(const QString &mode, const QString &dir)
     QTextCodec *codec = QTextCodec::codecForName("UTF-16LE");
     QStringList lines;
     readEnwFile(dir + QStringLiteral("/refs.enw"), lines);
+    const qint64 read = timer.nsecsElapsed();
     QFileInfoList fullTexts;
     collectFullTexts(dir + QStringLiteral("/fulltexts"), fullTexts);
+    const qint64 collected = timer.nsecsElapsed();
     const QString output = dir + QStringLiteral("/out-") + mode + QStringLiteral(".enw");
     int linked;
     if (mode == QLatin1String("linear")) {
-        const LinearFullTextMatcher matcher(fullTexts, 2);
+        const LinearFullTextMatcher matcher(fullTexts, threshold);
         linked = writeLinkedEnw(lines, fullTexts, output, codec, matcher);
     } else {
-        linked = writeLinkedEnw(lines, fullTexts, output, codec, 2);
+        linked = writeLinkedEnw(lines, fullTexts, output, codec, threshold);
     }
-    std::printf("%.3f %d\n", timer.nsecsElapsed() / 1e9, linked);
+    const qint64 total = timer.nsecsElapsed();
+    std::fprintf(stderr, "read %.3f collect %.3f link and write %.3f\n", read / 1e9,
+                 (collected - read) / 1e9, (total - collected) / 1e9);
+    std::printf("%.3f %d\n", total / 1e9, linked);
+    return 0;
+}
+
+// What no implementation can avoid: reading the source, listing the tree and
+// writing as many UTF-16 bytes as the output has.
+int runFloor(const QString &dir)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QFile source(dir + QStringLiteral("/refs.enw"));
+    source.open(QIODevice::ReadOnly);
+    const QString text = QString::fromUtf8(source.readAll());
+    long entries = 0;
+    std::vector<QByteArray> folders{QFile::encodeName(dir + QStringLiteral("/fulltexts"))};
+    while (!folders.empty()) {
+        const QByteArray folder = folders.back();
+        folders.pop_back();
+        DIR *listing = opendir(folder.constData());
+        if (!listing)
+            continue;
+        while (const dirent *entry = readdir(listing)) {
+            if (entry->d_name[0] == '.')
+                continue;
+            ++entries;
+            if (entry->d_type == DT_DIR)
+                folders.push_back(folder + '/' + entry->d_name);
+        }
+        closedir(listing);
+    }
+    // As many UTF-16 bytes as the product's output has, encoded from the text.
+    const qint64 outputSize = QFileInfo(dir + QStringLiteral("/out-product.enw")).size();
+    QFile output(dir + QStringLiteral("/out-floor.enw"));
+    output.open(QIODevice::WriteOnly);
+    QTextCodec::ConverterState state;
+    QTextCodec *utf16 = QTextCodec::codecForName("UTF-16LE");
+    for (qint64 written = 0; written < outputSize && !text.isEmpty();) {
+        const int chunk = int(std::min<qint64>(text.size(), (outputSize - written) / 2 + 1));
+        const QByteArray bytes = utf16->fromUnicode(text.constData(), chunk, &state);
+        output.write(bytes);
+        written += bytes.size();
+    }
+    output.close();
+    std::printf("%.3f %ld\n", timer.nsecsElapsed() / 1e9, entries);
     return 0;
 }
 
@@ -338,32 +389,39 @@ QString machine()
 
 int runTable(bool quick)
 {
-    struct Size { int records; int files; bool linear; };
-    QList<Size> sizes{{1000, 1000, true}, {5000, 5000, true}};
+    struct Size { int records; QList<int> thresholds; bool linear; };
+    QList<Size> sizes{{1000, {2}, true}, {5000, {2}, true}};
     if (!quick)
-        sizes += QList<Size>{{20000, 20000, false}, {100000, 100000, false}};
+        sizes += QList<Size>{{20000, {0, 2, 5, 10}, false}, {100000, {2, 10}, false}};
 
     std::printf("Machine: %s\n\n", qPrintable(machine()));
-    std::printf("| records x files | engine (s) | peak memory (MB) | titles linked | linear baseline (s) | speed-up | outputs identical |\n");
-    std::printf("|---|---|---|---|---|---|---|\n");
+    std::printf("| records x files | edit distance | engine (s) | floor (s) | engine / floor | peak memory (MB) "
+                "| titles linked | linear baseline (s) | speed-up | outputs identical |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
     std::fflush(stdout);
     for (const Size &size : sizes) {
         QTemporaryDir dir;
-        generateLibrary(dir.path(), size.records, size.files);
-        const ChildRun product = runChild({QStringLiteral("--engine"), QStringLiteral("product"), dir.path()});
-        QString linear = QStringLiteral("not run"), ratio = QStringLiteral("-"), same = QStringLiteral("-");
-        if (size.linear) {
-            const ChildRun baseline = runChild({QStringLiteral("--engine"), QStringLiteral("linear"), dir.path()});
-            linear = QString::number(baseline.seconds, 'f', 2);
-            ratio = QString::number(baseline.seconds / product.seconds, 'f', 0) + QLatin1Char('x');
-            same = sameBytes(dir.path() + QStringLiteral("/out-product.enw"), dir.path() + QStringLiteral("/out-linear.enw"))
-                       && baseline.value == product.value
-                       ? QStringLiteral("yes") : QStringLiteral("NO");
+        generateLibrary(dir.path(), size.records, size.records);
+        for (int threshold : size.thresholds) {
+            const QString t = QString::number(threshold);
+            const ChildRun product = runChild({QStringLiteral("--engine"), QStringLiteral("product"), dir.path(), t});
+            // The floor in the same run, writing as many bytes as this output has.
+            const ChildRun floor = runChild({QStringLiteral("--floor"), dir.path()});
+            QString linear = QStringLiteral("not run"), ratio = QStringLiteral("-"), same = QStringLiteral("-");
+            if (size.linear) {
+                const ChildRun baseline = runChild({QStringLiteral("--engine"), QStringLiteral("linear"), dir.path(), t});
+                linear = QString::number(baseline.seconds, 'f', 2);
+                ratio = QString::number(baseline.seconds / product.seconds, 'f', 0) + QLatin1Char('x');
+                same = sameBytes(dir.path() + QStringLiteral("/out-product.enw"), dir.path() + QStringLiteral("/out-linear.enw"))
+                           && baseline.value == product.value
+                           ? QStringLiteral("yes") : QStringLiteral("NO");
+            }
+            std::printf("| %d x %d | %d | %.3f | %.3f | %.1f | %.0f | %ld | %s | %s | %s |\n", size.records,
+                        size.records, threshold, product.seconds, floor.seconds, product.seconds / floor.seconds,
+                        product.peakKiB / 1024.0, product.value, qPrintable(linear), qPrintable(ratio),
+                        qPrintable(same));
+            std::fflush(stdout);
         }
-        std::printf("| %d x %d | %.3f | %.0f | %ld | %s | %s | %s |\n", size.records, size.files,
-                    product.seconds, product.peakKiB / 1024.0, product.value, qPrintable(linear),
-                    qPrintable(ratio), qPrintable(same));
-        std::fflush(stdout);
     }
 
     const int windowSize = quick ? 5000 : 20000;
@@ -442,9 +500,17 @@ int main(int argc, char **argv)
         return runWindow(QString::fromLocal8Bit(argv[2]));
     }
     QCoreApplication app(argc, argv);
+    if (mode == QLatin1String("--generate") && argc > 3) {
+        const int size = QString::fromLocal8Bit(argv[3]).toInt();
+        generateLibrary(QString::fromLocal8Bit(argv[2]), size, size);
+        return 0;
+    }
     if (mode == QLatin1String("--downloads") && argc > 3)
         return runDownloads(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]).toInt());
     if (mode == QLatin1String("--engine") && argc > 3)
-        return runEngine(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+        return runEngine(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                         argc > 4 ? QString::fromLocal8Bit(argv[4]).toInt() : 2);
+    if (mode == QLatin1String("--floor") && argc > 2)
+        return runFloor(QString::fromLocal8Bit(argv[2]));
     return runTable(mode == QLatin1String("--quick"));
 }

@@ -7,6 +7,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -18,29 +19,40 @@ class RecordFilter
 public:
     explicit RecordFilter(QStringList &lines) : m_lines(lines) {}
 
-    void addLine(QString line)
+    // Takes one line with "\r\n" added.
+    void addEntry(QString &&entry)
     {
         // A byte-order mark left inside the text (two exports joined into one
         // file) would hide the "%0" behind it.
         int marks = 0;
-        while (marks < line.size() && line.at(marks) == QChar(QChar::ByteOrderMark))
+        while (entry.at(marks) == QChar(QChar::ByteOrderMark))
             ++marks;
-        line.remove(0, marks);
+        if (marks > 0)
+            entry.remove(0, marks);
 
-        if (line.isEmpty()) {
+        if (entry.size() == 2) {
             m_lines.append(lineEnd);
             m_inRecord = false;
-        } else if (line.startsWith(QLatin1String("%0"))) {
-            m_lines.append(line + lineEnd);
+        } else if (entry.startsWith(QLatin1String("%0"))) {
+            m_lines.append(std::move(entry));
             m_inRecord = true;
             ++m_records;
-        } else if (line.startsWith(QLatin1String("%U")) || line.startsWith(QLatin1String("http:"))) {
+        } else if (entry.startsWith(QLatin1String("%U")) || entry.startsWith(QLatin1String("http:"))) {
             return;
         } else if (!m_inRecord) {
             ++m_dropped;
         } else {
-            m_lines.append(line + lineEnd);
+            m_lines.append(std::move(entry));
         }
+    }
+
+    void addLine(const QString &line)
+    {
+        QString entry;
+        entry.reserve(line.size() + 2);
+        entry += line;
+        entry += lineEnd;
+        addEntry(std::move(entry));
     }
 
     int records() const { return m_records; }
@@ -132,56 +144,52 @@ bool decodeLine(QTextCodec *codec, const QByteArray &bytes, QString &text)
 
 enum class Outcome { Clean, Undecodable, TooLong };
 
-// Reads an ASCII-compatible file line by line with `codec`, skipping `skip`
-// leading bytes. Lines end at LF (a CR before it and a CR at the very end of
-// the file go too, as QTextStream::readLine has it), or at CR in an old Mac
-// file. With `stopAtFault`, stops at the first undecodable line.
-Outcome readBytewise(QFile &file, QTextCodec *codec, qint64 skip, QChar lineBreak,
-                     bool stopAtFault, RecordFilter &filter)
+// Decodes the bytes of one line and adds "\r\n": ASCII directly, into a
+// string of the right size, anything else through the codec.
+bool decodeEntry(QTextCodec *codec, const char *bytes, int size, QString &entry)
 {
-    file.seek(skip);
-    Outcome outcome = Outcome::Clean;
-    QString text;
-    auto take = [&](const QByteArray &line) {
-        if (line.size() > maxEnwLineBytes)
-            return false;
-        if (!decodeLine(codec, line, text))
-            outcome = Outcome::Undecodable;
-        filter.addLine(text);
-        return !(stopAtFault && outcome == Outcome::Undecodable);
-    };
-
-    if (lineBreak == QLatin1Char('\r')) {
-        // Only old Mac files end here; the file's size is bounded, read it whole.
-        const QByteArray all = file.readAll();
-        int start = 0;
-        while (start < all.size()) {
-            int end = all.indexOf('\r', start);
-            if (end < 0)
-                end = all.size();
-            const QByteArray line = all.mid(start, end - start);
-            if (!take(line))
-                return line.size() > maxEnwLineBytes ? Outcome::TooLong : outcome;
-            start = end + 1;
-        }
-        return outcome;
+    if (std::all_of(bytes, bytes + size, [](char byte) { return uchar(byte) < 0x80; })) {
+        entry = QString(size + 2, Qt::Uninitialized);
+        QChar *out = entry.data();
+        for (int i = 0; i < size; ++i)
+            out[i] = QLatin1Char(bytes[i]);
+        out[size] = QLatin1Char('\r');
+        out[size + 1] = QLatin1Char('\n');
+        return true;
     }
+    const bool clean = decodeLine(codec, QByteArray::fromRawData(bytes, size), entry);
+    entry += lineEnd;
+    return clean;
+}
 
-    // One buffer for every line: long enough to see that a line is too long,
-    // and only as much of it in memory as the longest line touches.
-    QByteArray buffer(maxEnwLineBytes + 3, Qt::Uninitialized);
-    while (!file.atEnd()) {
-        const qint64 read = file.readLine(buffer.data(), buffer.size());
-        if (read <= 0) // end of file or a read error
-            break;
-        int length = int(read);
-        if (buffer.at(length - 1) == '\n')
-            --length;
-        if (length > 0 && buffer.at(length - 1) == '\r')
-            --length;
-        const QByteArray line = QByteArray::fromRawData(buffer.constData(), length);
-        if (!take(line))
-            return line.size() > maxEnwLineBytes ? Outcome::TooLong : outcome;
+// Reads the lines of an ASCII-compatible file held whole in `all`, from byte
+// `skip` on, with `codec`. Lines end at LF (a CR before it and a CR at the very
+// end of the file go too, as QTextStream::readLine has it), or, in a file with
+// CR but no LF at all (old Mac files), at CR. With `stopAtFault`, stops at the
+// first undecodable line.
+Outcome readBytewise(const QByteArray &all, int skip, QTextCodec *codec, bool stopAtFault,
+                     RecordFilter &filter)
+{
+    const char *const end = all.constData() + all.size();
+    const char *at = all.constData() + skip;
+    const bool oldMac = !std::memchr(at, '\n', size_t(end - at)) && std::memchr(at, '\r', size_t(end - at));
+    const char lineBreak = oldMac ? '\r' : '\n';
+    Outcome outcome = Outcome::Clean;
+    QString entry;
+    while (at < end) {
+        const char *next = static_cast<const char *>(std::memchr(at, lineBreak, size_t(end - at)));
+        const char *stop = next ? next : end;
+        if (!oldMac && stop > at && stop[-1] == '\r')
+            --stop;
+        if (stop - at > maxEnwLineBytes)
+            return Outcome::TooLong;
+        if (!decodeEntry(codec, at, int(stop - at), entry)) {
+            outcome = Outcome::Undecodable;
+            if (stopAtFault)
+                return outcome;
+        }
+        filter.addEntry(std::move(entry));
+        at = next ? next + 1 : end;
     }
     return outcome;
 }
@@ -262,14 +270,14 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
         break;
     }
     case Encoding::Utf8WithMark:
-        outcome = readBytewise(file, utf8, 3, lineBreakOf(file, 1, false), false, filter);
+        outcome = readBytewise(file.readAll(), 3, utf8, false, filter);
         break;
     case Encoding::Unmarked: {
-        const QChar lineBreak = lineBreakOf(file, 1, false);
-        outcome = readBytewise(file, utf8, 0, lineBreak, true, filter);
+        const QByteArray all = file.readAll();
+        outcome = readBytewise(all, 0, utf8, true, filter);
         if (outcome == Outcome::Undecodable) {
             filter.restart();
-            outcome = readBytewise(file, QTextCodec::codecForLocale(), 0, lineBreak, false, filter);
+            outcome = readBytewise(all, 0, QTextCodec::codecForLocale(), false, filter);
         }
         break;
     }

@@ -5,13 +5,15 @@
 #include <QDebug>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTextStream>
+#include <QTextCodec>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
 
 namespace {
+
+const QString lineEnd = QStringLiteral("\r\n");
 
 // Whether two existing paths lead to one file, links resolved (on Unix also
 // two hard links to it).
@@ -59,6 +61,49 @@ void reportWriteFailure(const QString &outputPath, const QString &reason,
     if (afterWarning)
         afterWarning();
 }
+
+// Collects the text of the output and encodes it in large pieces: far fewer
+// calls into the codec and the file than a write per line. The codec's state
+// carries over from piece to piece, so the byte-order mark comes once, with
+// the first text (and never when there is none).
+class EncodedOutput
+{
+public:
+    EncodedOutput(QIODevice &device, QTextCodec *codec) : m_device(device), m_codec(codec)
+    {
+        m_pending.reserve(pieceSize + 4096);
+    }
+
+    EncodedOutput &operator<<(const QString &text)
+    {
+        m_pending += text;
+        if (m_pending.size() >= pieceSize)
+            flush();
+        return *this;
+    }
+
+    void flush()
+    {
+        if (m_pending.isEmpty())
+            return;
+        const QByteArray bytes = m_codec->fromUnicode(m_pending.constData(), m_pending.size(), &m_state);
+        m_pending.resize(0); // keeps the capacity
+        // Why writing failed, taken at once: by the time the file is
+        // committed Qt often knows no more than "Unknown error".
+        if (m_device.write(bytes) != bytes.size() && m_failure.isEmpty())
+            m_failure = qt_error_string(-1);
+    }
+
+    QString failure() const { return m_failure; }
+
+private:
+    static constexpr int pieceSize = 1 << 18;
+    QIODevice &m_device;
+    QTextCodec *m_codec;
+    QTextCodec::ConverterState m_state;
+    QString m_pending;
+    QString m_failure;
+};
 
 } // namespace
 
@@ -114,19 +159,10 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         return 0;
     }
 
-    QTextStream out(&file);
-    out.setCodec(codec);
-    out.setGenerateByteOrderMark(true);
-
+    EncodedOutput out(file, codec);
     const QString missMessage =
         QStringLiteral("未找到全文，1、全文不存在，2、或者文献标题与对应文件名不完全一致!");
-    // Why writing failed, taken at once: by the time the file is committed Qt
-    // often knows no more than "Unknown error".
-    QString failure;
-    auto noteFailure = [&out, &failure] {
-        if (failure.isEmpty() && out.status() != QTextStream::Ok)
-            failure = qt_error_string(-1);
-    };
+    const QString attachment = QStringLiteral("%> ");
     int linked = 0;
     QString author; // the first author of the record being written
     int recordEnd = 0;
@@ -135,23 +171,25 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         if (at == recordEnd)
             author = firstAuthorIn(lines, at, &recordEnd);
         out << entry;
-        noteFailure();
         if (!isTitleLine(entry))
             continue;
-        const FullTextMatch match = matcher.find(titleOf(entry), author);
+        // The line as the console shows it, and the title: what follows the
+        // tag, simplified (the same as simplifying from the third character).
+        const QString shown = entry.simplified();
+        const QString title = shown.mid(shown.size() > 2 && shown.at(2) == QLatin1Char(' ') ? 3 : 2);
+        const FullTextMatch match = matcher.find(title, author);
         if (match.index < 0) {
-            qWarning() << entry.simplified() << missMessage;
+            qWarning() << shown << missMessage;
             if (afterWarning)
                 afterWarning();
             continue;
         }
         const QString path = fullTexts.at(match.index).absoluteFilePath();
-        out << QStringLiteral("%> ") << path << QStringLiteral("\r\n");
-        noteFailure();
+        out << attachment << path << lineEnd;
         if (match.exact) {
-            qDebug() << entry.simplified() << "------" << path;
+            qDebug() << shown << "------" << path;
         } else {
-            qWarning() << entry.simplified() << "------" << path;
+            qWarning() << shown << "------" << path;
             if (afterWarning)
                 afterWarning();
         }
@@ -159,10 +197,9 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
     }
 
     out.flush();
-    noteFailure();
-    if (!failure.isEmpty()) {
+    if (!out.failure().isEmpty()) {
         file.cancelWriting();
-        reportWriteFailure(outputPath, failure, afterWarning);
+        reportWriteFailure(outputPath, out.failure(), afterWarning);
         return 0;
     }
     if (!file.commit()) {

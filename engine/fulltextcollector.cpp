@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QSet>
 
+#include <algorithm>
+#include <vector>
+
 #ifdef Q_OS_UNIX
 #include <dirent.h>
 #include <sys/stat.h>
@@ -12,37 +15,81 @@
 
 namespace {
 
-bool isFullText(const QFileInfo &entry)
+bool isFullTextName(const QString &name)
 {
-    const QString suffix = entry.suffix();
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || name.size() - dot != 4)
+        return false;
+    const QStringRef suffix = name.midRef(dot + 1);
     return suffix.compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0
            || suffix.compare(QLatin1String("caj"), Qt::CaseInsensitive) == 0;
 }
 
-// Names the local encoding cannot decode are left out of QDir's listings
-// without a word (Qt could not give a path that leads back to them). On Unix
-// they are looked for in the raw folder listing, so that the user hears of them.
-QStringList undecodableNames(const QString &folderPath)
+struct Entry
 {
-    QStringList names;
+    QString name;
+    QString sortKey; // the name in lower case: QDir's order, letter case ignored
+    bool folder = false;
+    bool file = false;
+};
+
+// The visible entries of one folder, in QDir's default order (by name, letter
+// case ignored; names that differ only in case in code-unit order). Names the
+// local encoding cannot decode cannot be given back as a path; they go to
+// `undecodable` instead (QDir would leave them out without a word).
+std::vector<Entry> listFolder(const QString &folderPath, QStringList &undecodable)
+{
+    std::vector<Entry> entries;
 #ifdef Q_OS_UNIX
-    DIR *folder = ::opendir(QFile::encodeName(folderPath).constData());
-    if (!folder)
-        return names;
-    while (const dirent *entry = ::readdir(folder)) {
-        const QByteArray raw(entry->d_name);
+    // readdir, and a stat only for links and unknown types: a QFileInfo per
+    // entry would cost several times the listing itself.
+    const QByteArray folder = QFile::encodeName(folderPath);
+    DIR *listing = ::opendir(folder.constData());
+    if (!listing)
+        return entries;
+    while (const dirent *item = ::readdir(listing)) {
+        const QByteArray raw = QByteArray::fromRawData(item->d_name, int(qstrlen(item->d_name)));
         if (raw.startsWith('.'))
+            continue; // hidden, and "." and ".."
+        Entry entry;
+        entry.name = QFile::decodeName(raw);
+        const bool ascii = std::all_of(raw.begin(), raw.end(), [](char c) { return uchar(c) < 0x80; });
+        if (!ascii && QFile::encodeName(entry.name) != raw) {
+            undecodable.append(entry.name);
             continue;
-        const QString decoded = QFile::decodeName(raw);
-        if (QFile::encodeName(decoded) != raw)
-            names.append(decoded);
+        }
+        unsigned char type = item->d_type;
+        if (type == DT_LNK || type == DT_UNKNOWN) {
+            struct stat status;
+            const QByteArray path = folder + '/' + raw;
+            type = ::stat(path.constData(), &status) != 0 ? DT_UNKNOWN
+                   : S_ISDIR(status.st_mode)               ? DT_DIR
+                   : S_ISREG(status.st_mode)               ? DT_REG
+                                                           : DT_UNKNOWN;
+        }
+        entry.folder = type == DT_DIR;
+        entry.file = type == DT_REG;
+        entries.push_back(std::move(entry));
     }
-    ::closedir(folder);
-    names.sort();
+    ::closedir(listing);
+    undecodable.sort();
 #else
-    Q_UNUSED(folderPath)
+    Q_UNUSED(undecodable)
+    for (const QFileInfo &info : QDir(folderPath).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        Entry entry;
+        entry.name = info.fileName();
+        entry.folder = info.isDir();
+        entry.file = info.isFile();
+        entries.push_back(std::move(entry));
+    }
 #endif
-    return names;
+    for (Entry &entry : entries)
+        entry.sortKey = entry.name.toLower();
+    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+        const int byKey = a.sortKey.compare(b.sortKey);
+        return byKey != 0 ? byKey < 0 : a.name < b.name;
+    });
+    return entries;
 }
 
 // What identifies a folder however it is reached: device and inode on Unix
@@ -83,30 +130,31 @@ void walk(const QString &folderPath, Walk &state)
         warn(state, QStringLiteral("文件夹无法读取，已跳过:") + self.absoluteFilePath());
         return;
     }
-    const QDir folder(folderPath);
-    const QFileInfoList entries = folder.entryInfoList();
-    for (const QString &name : undecodableNames(folderPath))
-        warn(state, QStringLiteral("文件名编码无法识别，已跳过:") + folder.absoluteFilePath(name));
-    for (const QFileInfo &entry : entries) {
-        if (entry.isFile()) {
-            if (!isFullText(entry))
+    QString base = QDir(folderPath).absolutePath();
+    if (!base.endsWith(QLatin1Char('/')))
+        base += QLatin1Char('/');
+    QStringList undecodable;
+    const std::vector<Entry> entries = listFolder(folderPath, undecodable);
+    for (const QString &name : undecodable)
+        warn(state, QStringLiteral("文件名编码无法识别，已跳过:") + base + name);
+    for (const Entry &entry : entries) {
+        const QString path = base + entry.name;
+        if (entry.file) {
+            if (!isFullTextName(entry.name))
                 continue;
-            const QString path = entry.absoluteFilePath();
             if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'))) {
                 // Written into a "%>" line, the break would split the record.
                 warn(state, QStringLiteral("文件名含有换行符，已跳过:") + path);
                 continue;
             }
             qDebug() << "File :" << path;
-            state.fullTexts.append(entry);
+            state.fullTexts.append(QFileInfo(path));
             continue;
         }
-        const QString name = entry.fileName();
-        if (name == QLatin1String(".") || name == QLatin1String(".."))
+        if (!entry.folder)
             continue;
         // Every folder is walked once, at its first place in the order: links
         // back up the tree and links that fan out are passed over after that.
-        const QString path = entry.absoluteFilePath();
         const QByteArray identity = folderIdentity(path);
         if (!identity.isEmpty()) {
             if (state.visited.contains(identity))

@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cstdlib>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 QString fullTextBaseName(const QFileInfo &file)
 {
     return file.completeBaseName();
@@ -25,56 +29,157 @@ std::pair<int, int> pieceOf(int length, int piece, int pieces)
             shortLength + 1};
 }
 
-// FNV-1a over the piece, seeded with the name's length and the piece number.
+// Polynomial hashes of every prefix, so that any substring hashes in O(1).
 // Two different pieces may share a key; that only adds a candidate to measure.
-std::uint64_t pieceKey(int length, int piece, const char *bytes, int size)
+constexpr std::uint64_t base = 0x100000001b3ull;
+
+} // namespace
+
+struct IndexedFullTextMatcher::PrefixHashes
 {
-    std::uint64_t hash = 14695981039346656037ull;
-    auto mix = [&hash](std::uint64_t value) {
-        hash ^= value;
-        hash *= 1099511628211ull;
-    };
-    mix(std::uint64_t(length));
-    mix(std::uint64_t(piece) + 0x9e3779b97f4a7c15ull);
-    for (int i = 0; i < size; ++i)
-        mix(uchar(bytes[i]));
-    return hash;
+    std::vector<std::uint64_t> prefix{0};
+    std::vector<std::uint64_t> power{1};
+
+    void assign(const char *bytes, int size)
+    {
+        prefix.resize(size_t(size) + 1);
+        if (power.size() < size_t(size) + 1) {
+            const size_t had = power.size();
+            power.resize(size_t(size) + 1);
+            for (size_t i = had; i < power.size(); ++i)
+                power[i] = power[i - 1] * base;
+        }
+        for (int i = 0; i < size; ++i)
+            prefix[size_t(i) + 1] = prefix[size_t(i)] * base + uchar(bytes[i]) + 1;
+    }
+
+    std::uint64_t substring(int start, int size) const
+    {
+        return prefix[size_t(start + size)] - prefix[size_t(start)] * power[size_t(size)];
+    }
+};
+
+namespace {
+
+// The key of a piece: its bytes' hash, mixed with the name's length and the
+// piece number, and spread over all 64 bits (the top ones choose the bucket).
+std::uint64_t pieceKey(std::uint64_t hash, int length, int piece)
+{
+    std::uint64_t key = hash ^ (std::uint64_t(length) << 40) ^ (std::uint64_t(piece) << 32);
+    key ^= key >> 33;
+    key *= 0xff51afd7ed558ccdull;
+    key ^= key >> 33;
+    key *= 0xc4ceb9fe1a85ec53ull;
+    key ^= key >> 33;
+    return key;
+}
+
+// Byte counts in 32 classes, saturated at 255: the filter's histograms.
+template<typename Histogram>
+void countBytes(const char *bytes, int size, Histogram &histogram)
+{
+    histogram.fill(0);
+    for (int i = 0; i < size; ++i) {
+        std::uint8_t &count = histogram[uchar(bytes[i]) & 31];
+        if (count < 255)
+            ++count;
+    }
+}
+
+// Half the summed difference of two histograms, rounded up: a lower bound of
+// the edit distance of the strings they count.
+template<typename Histogram>
+int histogramBound(const Histogram &a, const Histogram &b)
+{
+    int sum = 0;
+#ifdef __SSE2__
+    const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a.data()));
+    const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a.data() + 16));
+    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b.data()));
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b.data() + 16));
+    const __m128i sad = _mm_add_epi64(_mm_sad_epu8(a0, b0), _mm_sad_epu8(a1, b1));
+    sum = _mm_cvtsi128_si32(sad) + _mm_extract_epi16(sad, 4);
+#else
+    for (size_t i = 0; i < a.size(); ++i)
+        sum += std::abs(int(a[i]) - int(b[i]));
+#endif
+    return (sum + 1) / 2;
 }
 
 } // namespace
 
+IndexedFullTextMatcher::~IndexedFullTextMatcher() = default;
+
 IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, int threshold)
-    : m_threshold(std::max(0, threshold))
+    : m_threshold(std::max(0, threshold)), m_hashes(new PrefixHashes)
 {
+    // The exact pass: an open-addressing table of the first position of each
+    // base name (no node to allocate and free per name).
     const int count = fullTexts.size();
-    m_firstByName.reserve(count);
+    std::vector<QString> &names = m_baseNames;
+    names.resize(size_t(count));
+    size_t tableSize = 16;
+    while (tableSize < 2 * size_t(count))
+        tableSize *= 2;
+    m_firstByName.assign(tableSize, -1);
     for (int i = 0; i < count; ++i) {
-        const QString name = fullTextBaseName(fullTexts.at(i));
-        if (!m_firstByName.contains(name))
-            m_firstByName.insert(name, i);
+        names[size_t(i)] = fullTextBaseName(fullTexts.at(i));
+        int &slot = m_firstByName[slotFor(names[size_t(i)])];
+        if (slot < 0)
+            slot = i;
     }
     if (m_threshold == 0)
         return;
 
-    const int pieces = m_threshold + 1;
-    m_names.reserve(size_t(count));
-    m_pieces.reserve(size_t(count) * size_t(pieces));
+    const int k = m_threshold;
+    const int pieces = k + 1;
+    m_offsets.reserve(size_t(count) + 1);
+    m_offsets.push_back(0);
+    m_histograms.resize(size_t(count));
     for (int i = 0; i < count; ++i) {
-        m_names.push_back(localBytes(fullTextBaseName(fullTexts.at(i))));
-        const QByteArray &name = m_names.back();
-        if (size_t(name.size()) >= m_lengthTaken.size())
-            m_lengthTaken.resize(size_t(name.size()) + 1, false);
-        m_lengthTaken[size_t(name.size())] = true;
-        if (name.size() < pieces) {
+        const QByteArray bytes = localBytes(names[size_t(i)]);
+        m_bytes.insert(m_bytes.end(), bytes.constData(), bytes.constData() + bytes.size());
+        m_offsets.push_back(std::uint32_t(m_bytes.size()));
+        countBytes(bytes.constData(), bytes.size(), m_histograms[size_t(i)]);
+        if (size_t(bytes.size()) >= m_byLength.size())
+            m_byLength.resize(size_t(bytes.size()) + 1);
+        m_byLength[size_t(bytes.size())].push_back(i);
+        if (bytes.size() < pieces)
             m_shortNames.push_back(i);
+    }
+    m_seen.assign(size_t(count), 0);
+
+    // Pieces, grouped by bucket with a counting sort: about one per bucket.
+    std::vector<std::pair<std::uint64_t, int>> keyed;
+    keyed.reserve(size_t(count) * size_t(pieces));
+    PrefixHashes hashes;
+    for (int i = 0; i < count; ++i) {
+        const int length = nameLength(i);
+        if (length < pieces)
             continue;
-        }
+        hashes.assign(m_bytes.data() + m_offsets[size_t(i)], length);
         for (int piece = 0; piece < pieces; ++piece) {
-            const std::pair<int, int> at = pieceOf(name.size(), piece, pieces);
-            m_pieces.emplace_back(pieceKey(name.size(), piece, name.constData() + at.first, at.second), i);
+            const std::pair<int, int> at = pieceOf(length, piece, pieces);
+            keyed.emplace_back(pieceKey(hashes.substring(at.first, at.second), length, piece), i);
         }
     }
-    std::sort(m_pieces.begin(), m_pieces.end());
+    int bits = 1;
+    while (bits < 30 && (size_t(1) << bits) < keyed.size())
+        ++bits;
+    m_bucketShift = 64 - bits;
+    m_bucketStart.assign((size_t(1) << bits) + 1, 0);
+    for (const auto &entry : keyed)
+        ++m_bucketStart[size_t(entry.first >> m_bucketShift) + 1];
+    for (size_t b = 1; b < m_bucketStart.size(); ++b)
+        m_bucketStart[b] += m_bucketStart[b - 1];
+    m_pieceKeys.resize(keyed.size());
+    m_pieceFiles.resize(keyed.size());
+    std::vector<std::uint32_t> next(m_bucketStart.begin(), m_bucketStart.end() - 1);
+    for (const auto &entry : keyed) {
+        const std::uint32_t at = next[size_t(entry.first >> m_bucketShift)]++;
+        m_pieceKeys[at] = entry.first;
+        m_pieceFiles[at] = entry.second;
+    }
 }
 
 QStringList downloadNames(const QString &title, const QString &firstAuthor)
@@ -105,9 +210,9 @@ FullTextMatch IndexedFullTextMatcher::find(const QString &title, const QString &
 {
     if (title.isEmpty())
         return {}; // says nothing about any file name
-    const auto exact = m_firstByName.constFind(title);
-    if (exact != m_firstByName.constEnd())
-        return {exact.value(), true};
+    const int exact = m_firstByName[slotFor(title)];
+    if (exact >= 0)
+        return {exact, true};
     if (m_threshold > 0) {
         const int near = nearMatch(localBytes(title));
         if (near >= 0)
@@ -115,11 +220,31 @@ FullTextMatch IndexedFullTextMatcher::find(const QString &title, const QString &
     }
     int first = -1;
     for (const QString &name : downloadNames(title, firstAuthor)) {
-        const auto found = m_firstByName.constFind(name);
-        if (found != m_firstByName.constEnd() && (first < 0 || found.value() < first))
-            first = found.value();
+        const int found = m_firstByName[slotFor(name)];
+        if (found >= 0 && (first < 0 || found < first))
+            first = found;
     }
     return {first, false};
+}
+
+size_t IndexedFullTextMatcher::slotFor(const QString &name) const
+{
+    const size_t mask = m_firstByName.size() - 1;
+    for (size_t at = qHash(name) & mask;; at = (at + 1) & mask) {
+        const int file = m_firstByName[at];
+        if (file < 0 || m_baseNames[size_t(file)] == name)
+            return at;
+    }
+}
+
+bool IndexedFullTextMatcher::within(int file, const QByteArray &title, const Histogram &histogram) const
+{
+    const int k = m_threshold;
+    if (histogramBound(m_histograms[size_t(file)], histogram) > k)
+        return false;
+    return boundedEditDistance(m_bytes.data() + m_offsets[size_t(file)], nameLength(file),
+                               title.constData(), title.size(), k)
+           <= k;
 }
 
 int IndexedFullTextMatcher::nearMatch(const QByteArray &title) const
@@ -127,42 +252,97 @@ int IndexedFullTextMatcher::nearMatch(const QByteArray &title) const
     const int k = m_threshold;
     const int pieces = k + 1;
     const int titleLength = title.size();
-    const int longest = int(m_lengthTaken.size()) - 1;
+    const int longest = int(m_byLength.size()) - 1;
     if (titleLength - k > longest)
         return -1; // no name is long enough
-    std::vector<int> candidates;
+    Histogram histogram;
+    countBytes(title.constData(), titleLength, histogram);
 
+    // The cost of each way: a piece lookup against a histogram comparison
+    // (about four of them), and whether the pieces are long enough to find few.
+    const int firstLength = std::max(0, titleLength - k);
+    const int lastLength = std::min(titleLength + k, longest);
+    size_t scanned = 0;
+    size_t lookups = 0;
+    for (int length = firstLength; length <= lastLength; ++length) {
+        const size_t names = m_byLength[size_t(length)].size();
+        scanned += names;
+        if (names > 0 && length >= pieces)
+            lookups += size_t(pieces) * size_t(2 * k + 1);
+    }
+    const bool longPieces = (titleLength - k) / pieces >= 3;
+    if (longPieces && lookups * 4 < scanned)
+        return nearByPieces(title, histogram);
+    return nearByScan(title, histogram);
+}
+
+int IndexedFullTextMatcher::nearByPieces(const QByteArray &title, const Histogram &histogram) const
+{
+    const int k = m_threshold;
+    const int pieces = k + 1;
+    const int titleLength = title.size();
+    const int longest = int(m_byLength.size()) - 1;
+    if (++m_lookups == 0) { // the stamps wrapped around: start afresh
+        std::fill(m_seen.begin(), m_seen.end(), 0);
+        m_lookups = 1;
+    }
+    m_candidates.clear();
+    auto add = [this](int file) {
+        if (m_seen[size_t(file)] != m_lookups) {
+            m_seen[size_t(file)] = m_lookups;
+            m_candidates.push_back(file);
+        }
+    };
+
+    PrefixHashes &hashes = *m_hashes;
+    hashes.assign(title.constData(), titleLength);
     const int lastLength = std::min(titleLength + k, longest);
     for (int length = std::max(pieces, titleLength - k); length <= lastLength; ++length) {
-        if (!m_lengthTaken[size_t(length)])
+        if (m_byLength[size_t(length)].empty())
             continue;
         for (int piece = 0; piece < pieces; ++piece) {
             const std::pair<int, int> at = pieceOf(length, piece, pieces);
             const int first = std::max(0, at.first - k);
             const int last = std::min(titleLength - at.second, at.first + k);
             for (int start = first; start <= last; ++start) {
-                const std::uint64_t key = pieceKey(length, piece, title.constData() + start, at.second);
-                auto range = std::equal_range(
-                    m_pieces.begin(), m_pieces.end(), std::make_pair(key, 0),
-                    [](const std::pair<std::uint64_t, int> &a, const std::pair<std::uint64_t, int> &b) {
-                        return a.first < b.first;
-                    });
-                for (auto it = range.first; it != range.second; ++it)
-                    candidates.push_back(it->second);
+                const std::uint64_t key = pieceKey(hashes.substring(start, at.second), length, piece);
+                const size_t bucket = size_t(key >> m_bucketShift);
+                for (std::uint32_t entry = m_bucketStart[bucket]; entry < m_bucketStart[bucket + 1]; ++entry) {
+                    if (m_pieceKeys[entry] == key)
+                        add(m_pieceFiles[entry]);
+                }
             }
         }
     }
     for (int file : m_shortNames) {
-        if (std::abs(m_names[size_t(file)].size() - titleLength) <= k)
-            candidates.push_back(file);
+        if (std::abs(nameLength(file) - titleLength) <= k)
+            add(file);
     }
 
-    std::sort(candidates.begin(), candidates.end());
-    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-    for (int file : candidates) {
-        const QByteArray &name = m_names[size_t(file)];
-        if (boundedEditDistance(name.constData(), name.size(), title.constData(), titleLength, k) <= k)
+    std::sort(m_candidates.begin(), m_candidates.end());
+    for (int file : m_candidates) {
+        if (within(file, title, histogram))
             return file;
     }
     return -1;
+}
+
+int IndexedFullTextMatcher::nearByScan(const QByteArray &title, const Histogram &histogram) const
+{
+    // The first match of each length, in list order; the earliest of them wins.
+    const int k = m_threshold;
+    const int titleLength = title.size();
+    const int lastLength = std::min(titleLength + k, int(m_byLength.size()) - 1);
+    int best = -1;
+    for (int length = std::max(0, titleLength - k); length <= lastLength; ++length) {
+        for (int file : m_byLength[size_t(length)]) {
+            if (best >= 0 && file > best)
+                break;
+            if (within(file, title, histogram)) {
+                best = file;
+                break;
+            }
+        }
+    }
+    return best;
 }

@@ -3,12 +3,12 @@
 
 #include <QByteArray>
 #include <QFileInfoList>
-#include <QHash>
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
-#include <utility>
+#include <memory>
 #include <vector>
 
 // The name of a full-text file that is compared with titles: the file name
@@ -46,28 +46,54 @@ QStringList downloadNames(const QString &title, const QString &firstAuthor);
 // The matcher used by the product: the same choice as a scan of the whole list,
 // made through indexes built once.
 //
-// Exact pass: a hash from base name to its first position. Near pass: if two
-// strings are at most k edits apart, then cutting one of them into k + 1 pieces
-// leaves at least one piece untouched, and that piece stands in the other string
-// no more than k bytes from where it started. Every base name is cut that way and
-// its pieces are indexed by (length, piece number, bytes); a title looks up its
-// substrings at those places, and only the files found (plus names too short to
-// cut) are measured, in list order, with the bounded distance.
+// Exact pass: a hash from base name to its first position. Near pass, one of two
+// ways per title, whichever looks cheaper; both find the same file:
+// - Pieces: if two strings are at most k edits apart, then cutting one of them
+//   into k + 1 pieces leaves at least one piece untouched, and that piece stands
+//   in the other string no more than k bytes from where it started. Every base
+//   name is cut that way and its pieces are hashed into buckets by (length,
+//   piece number, bytes); a title looks up its substrings at those places, and
+//   only the files found (plus names too short to cut) are measured.
+// - Scan: every name whose length is within k of the title's, in list order,
+//   first through a byte-count filter (k edits change the counts of at most k
+//   bytes each way, so half the summed difference of two byte histograms is a
+//   lower bound of the distance), and only the names it passes are measured.
+// Short pieces (high thresholds, short titles) find almost every name, so the
+// scan serves there; long ones find few, so the pieces serve.
 class IndexedFullTextMatcher final : public FullTextMatcher
 {
 public:
     IndexedFullTextMatcher(const QFileInfoList &fullTexts, int threshold);
+    ~IndexedFullTextMatcher() override;
     FullTextMatch find(const QString &title, const QString &firstAuthor = QString()) const override;
 
 private:
+    using Histogram = std::array<std::uint8_t, 32>;
+    struct PrefixHashes;
+
     int nearMatch(const QByteArray &title) const;
+    int nearByPieces(const QByteArray &title, const Histogram &histogram) const;
+    int nearByScan(const QByteArray &title, const Histogram &histogram) const;
+    bool within(int file, const QByteArray &title, const Histogram &histogram) const;
+    size_t slotFor(const QString &name) const; // the slot holding `name`, or the free one where it would go
+    int nameLength(int file) const { return int(m_offsets[size_t(file) + 1] - m_offsets[size_t(file)]); }
 
     int m_threshold;
-    QHash<QString, int> m_firstByName;
-    std::vector<QByteArray> m_names;                    // local bytes of each base name
-    std::vector<std::pair<std::uint64_t, int>> m_pieces; // (piece key, file), sorted
-    std::vector<int> m_shortNames;                       // names shorter than k + 1 bytes
-    std::vector<bool> m_lengthTaken;                     // whether some name has that many bytes
+    std::vector<QString> m_baseNames;
+    std::vector<int> m_firstByName;            // open addressing: a position, or -1 for a free slot
+    std::vector<char> m_bytes;                 // local bytes of every base name, one after the other
+    std::vector<std::uint32_t> m_offsets;      // name i is m_bytes[m_offsets[i], m_offsets[i + 1])
+    std::vector<Histogram> m_histograms;       // byte counts of each name
+    std::vector<std::vector<int>> m_byLength;  // the names of each byte length, in list order
+    std::vector<std::uint64_t> m_pieceKeys;    // grouped by bucket (the key's top bits)
+    std::vector<int> m_pieceFiles;
+    std::vector<std::uint32_t> m_bucketStart;  // bucket b is [m_bucketStart[b], m_bucketStart[b + 1])
+    int m_bucketShift = 64;
+    std::vector<int> m_shortNames;             // names shorter than k + 1 bytes
+    mutable std::vector<int> m_candidates;     // scratch of one lookup
+    mutable std::vector<std::uint32_t> m_seen; // lookup number that last saw each file
+    mutable std::uint32_t m_lookups = 0;
+    std::unique_ptr<PrefixHashes> m_hashes;    // scratch of one lookup
 };
 
 #endif
