@@ -110,8 +110,9 @@ int histogramBound(const Histogram &a, const Histogram &b)
 
 IndexedFullTextMatcher::~IndexedFullTextMatcher() = default;
 
-IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, int threshold)
-    : m_threshold(std::max(0, threshold)), m_hashes(new PrefixHashes)
+IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, int threshold,
+                                               NearSearch search)
+    : m_threshold(std::max(0, threshold)), m_search(search), m_hashes(new PrefixHashes)
 {
     // The exact pass: an open-addressing table of the first position of each
     // base name (no node to allocate and free per name).
@@ -271,7 +272,8 @@ int IndexedFullTextMatcher::nearMatch(const QByteArray &title) const
             lookups += size_t(pieces) * size_t(2 * k + 1);
     }
     const bool longPieces = (titleLength - k) / pieces >= 3;
-    if (longPieces && lookups * 4 < scanned)
+    if (m_search == NearSearch::Pieces
+        || (m_search == NearSearch::Cheaper && longPieces && lookups * 4 < scanned))
         return nearByPieces(title, histogram);
     return nearByScan(title, histogram);
 }

@@ -63,7 +63,12 @@ QStringList downloadNames(const QString &title, const QString &firstAuthor);
 class IndexedFullTextMatcher final : public FullTextMatcher
 {
 public:
-    IndexedFullTextMatcher(const QFileInfoList &fullTexts, int threshold);
+    // How the near pass searches: the cheaper way per title, or always one
+    // way (for tests: both must choose what the scan of the whole list chooses).
+    enum class NearSearch { Cheaper, Pieces, Scan };
+
+    IndexedFullTextMatcher(const QFileInfoList &fullTexts, int threshold,
+                           NearSearch search = NearSearch::Cheaper);
     ~IndexedFullTextMatcher() override;
     FullTextMatch find(const QString &title, const QString &firstAuthor = QString()) const override;
 
@@ -79,6 +84,7 @@ private:
     int nameLength(int file) const { return int(m_offsets[size_t(file) + 1] - m_offsets[size_t(file)]); }
 
     int m_threshold;
+    NearSearch m_search;
     std::vector<QString> m_baseNames;
     std::vector<int> m_firstByName;            // open addressing: a position, or -1 for a free slot
     std::vector<char> m_bytes;                 // local bytes of every base name, one after the other

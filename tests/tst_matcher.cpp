@@ -63,15 +63,18 @@ void TestMatcher::sameChoiceAsLinearScan_data()
 {
     QTest::addColumn<QByteArray>("locale");
     QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("search"); // IndexedFullTextMatcher::NearSearch
     for (const char *locale : {"UTF-8", "GBK"})
         for (quint32 seed = 1; seed <= 6; ++seed)
-            QTest::addRow("%s seed %u", locale, seed) << QByteArray(locale) << seed;
+            QTest::addRow("%s seed %u, search %u", locale, seed, seed % 3)
+                << QByteArray(locale) << seed << int(seed % 3);
 }
 
 void TestMatcher::sameChoiceAsLinearScan()
 {
     QFETCH(QByteArray, locale);
     QFETCH(quint32, seed);
+    QFETCH(int, search);
     const LocaleCodec codec(locale.constData());
     QRandomGenerator random(seed);
     int compared = 0;
@@ -107,7 +110,8 @@ void TestMatcher::sameChoiceAsLinearScan()
 
         for (int threshold = 0; threshold <= 10; ++threshold) {
             const LinearFullTextMatcher linear(files, threshold);
-            const IndexedFullTextMatcher indexed(files, threshold);
+            const IndexedFullTextMatcher indexed(files, threshold,
+                                                 IndexedFullTextMatcher::NearSearch(search));
             for (const QString &title : titles) {
                 const QString author = authors.at(random.bounded(authors.size()));
                 const FullTextMatch expected = linear.find(title, author);
