@@ -55,9 +55,10 @@ QStringList downloadNames(const QString &title, const QString &firstAuthor);
 //   piece number, bytes); a title looks up its substrings at those places, and
 //   only the files found (plus names too short to cut) are measured.
 // - Scan: every name whose length is within k of the title's, in list order,
-//   first through a byte-count filter (k edits change the counts of at most k
-//   bytes each way, so half the summed difference of two byte histograms is a
-//   lower bound of the distance), and only the names it passes are measured.
+//   first through a count filter (k edits change the counts of at most k
+//   bytes and 2k pairs of neighbouring bytes each way, so the differences of
+//   two names' histograms bound their distance from below), and only the names
+//   it passes are measured.
 // Short pieces (high thresholds, short titles) find almost every name, so the
 // scan serves there; long ones find few, so the pieces serve.
 class IndexedFullTextMatcher final : public FullTextMatcher
@@ -73,13 +74,14 @@ public:
     FullTextMatch find(const QString &title, const QString &firstAuthor = QString()) const override;
 
 private:
-    using Histogram = std::array<std::uint8_t, 32>;
+    using Histogram = std::array<std::uint8_t, 64>;
     struct PrefixHashes;
 
     int nearMatch(const QByteArray &title) const;
-    int nearByPieces(const QByteArray &title, const Histogram &histogram) const;
+    int nearByPieces(const QByteArray &title, const Histogram &histogram, size_t scanned) const;
     int nearByScan(const QByteArray &title, const Histogram &histogram) const;
     bool within(int file, const QByteArray &title, const Histogram &histogram) const;
+    bool measure(int file, const QByteArray &title) const; // the bounded distance, no filter
     size_t slotFor(const QString &name) const; // the slot holding `name`, or the free one where it would go
     int nameLength(int file) const { return int(m_offsets[size_t(file) + 1] - m_offsets[size_t(file)]); }
 
@@ -91,6 +93,7 @@ private:
     std::vector<std::uint32_t> m_offsets;      // name i is m_bytes[m_offsets[i], m_offsets[i + 1])
     std::vector<Histogram> m_histograms;       // byte counts of each name
     std::vector<std::vector<int>> m_byLength;  // the names of each byte length, in list order
+    std::vector<std::vector<Histogram>> m_histogramsByLength; // their histograms, in the same order
     std::vector<std::uint64_t> m_pieceKeys;    // grouped by bucket (the key's top bits)
     std::vector<int> m_pieceFiles;
     std::vector<std::uint32_t> m_bucketStart;  // bucket b is [m_bucketStart[b], m_bucketStart[b + 1])
