@@ -325,6 +325,10 @@ void TestBatchRun::realExports()
         const QString title = line.mid(2).simplified();
         if (title.isEmpty() || title.contains('/') || title.startsWith('.') || title.toUtf8().size() > 250)
             continue;
+#ifdef Q_OS_WIN
+        if (title.contains(QRegularExpression(QStringLiteral("[\\\\:*?\"<>|]")))) // not in Windows names
+            continue;
+#endif
         QVERIFY(writeBytes(lib + "/" + title + ".pdf", QByteArray()));
         linkable.insert(title);
     }
@@ -339,7 +343,7 @@ void TestBatchRun::realExports()
     QStringList out = written.split("\r\n");
     QCOMPARE(out.takeLast(), QString());
 
-    // Every retained title is followed by its own file.
+    // Every retained title that has a file is followed by it.
     int titles = 0;
     QStringList kept;
     for (int i = 0; i < out.size(); ++i) {
@@ -349,7 +353,10 @@ void TestBatchRun::realExports()
         if (!out.at(i).startsWith("%T", Qt::CaseInsensitive))
             continue;
         const QString title = out.at(i).mid(2).simplified();
-        QVERIFY2(linkable.contains(title), qPrintable(title));
+        if (!linkable.contains(title)) { // no file could be made for it
+            QVERIFY2(!out.value(i + 1).startsWith("%> "), qPrintable(title));
+            continue;
+        }
         QCOMPARE(out.value(i + 1), "%> " + lib + "/" + title + ".pdf");
         ++titles;
     }

@@ -142,6 +142,7 @@ void TestPickers::samePathTwiceGivesOneItem()
 
 void TestPickers::letterCaseGivesTwoItems()
 {
+    UNIX_ONLY("file names that differ only in letter case");
     pick("toolButtonOpenEnw", "refs/a.enw");
     pick("toolButtonOpenEnw", "refs/A.enw");
     QCOMPARE(items("comboBoxEnw"), QStringList({m_root + "/refs/a.enw", m_root + "/refs/A.enw"}));

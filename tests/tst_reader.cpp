@@ -5,7 +5,9 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#endif
 
 class TestReader : public QObject
 {
@@ -191,7 +193,13 @@ void TestReader::undecodableBytesWarnOnce_data()
     // 0x81 0x20 is a GBK lead byte without its trail byte; invalid UTF-8 too.
     QTest::newRow("unmarked, invalid in gbk")
         << QByteArray("GBK") << QByteArray("%0 A\n%T \x81 \xD6\xD0\n%T \x81\x7E\xFE\n")
-        << QStringList({"%0 A\r\n", QStringLiteral("%T \uFFFD 中\r\n"), QStringLiteral("%T \u4E8A\uFFFD\r\n")});
+        << QStringList({"%0 A\r\n",
+#ifdef Q_OS_WIN // Qt's own GBK decoder (Windows builds have no ICU) takes the space with the bad byte
+                        QStringLiteral("%T \uFFFD中\r\n"),
+#else
+                        QStringLiteral("%T \uFFFD 中\r\n"),
+#endif
+                        QStringLiteral("%T \u4E8A\uFFFD\r\n")});
     QTest::newRow("unmarked, gbk lead byte cut off by the line end")
         << QByteArray("GBK") << QByteArray("%0 A\n%T \xD6\xD0\xD6\n")
         << QStringList({"%0 A\r\n", QStringLiteral("%T 中\uFFFD\r\n")});
@@ -233,11 +241,13 @@ void TestReader::unopenablePath_data()
         << QStringLiteral("D:\"/no/such/a\\\"b\\\\c.enw无法打开，请确认文件是否存在或者权限！\"");
     QTest::newRow("a folder") << "/" << QStringLiteral("D:\"/无法打开，请确认文件是否存在或者权限！\"");
     QTest::newRow("empty path") << "" << QStringLiteral("D:\"无法打开，请确认文件是否存在或者权限！\"");
+#ifdef Q_OS_UNIX
     // Opening a FIFO without a writer would block for good.
     const QString fifo = QDir::temp().filePath(QStringLiteral("enwlink-reader-fifo"));
     QFile::remove(fifo);
     QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
     QTest::newRow("a fifo") << fifo << "D:\"" + fifo + QStringLiteral("无法打开，请确认文件是否存在或者权限！\"");
+#endif
 }
 
 void TestReader::unopenablePath()

@@ -107,6 +107,14 @@ struct ChildResult
 };
 ChildResult runInChild(const std::function<int()> &body, bool asNobody, long fileSizeLimit = -1);
 
+// Skips a test of what only Unix has here: file permissions and users, forked
+// children, symbolic links, FIFOs and file names that are raw bytes.
+#ifdef Q_OS_UNIX
+#define UNIX_ONLY(reason) do { } while (false)
+#else
+#define UNIX_ONLY(reason) QSKIP(reason)
+#endif
+
 // The folder of real ENW exports beside the project, or an empty string.
 QString corpusFolder();
 
