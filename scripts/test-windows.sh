@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Runs the Windows build of the test suite (scripts/build-windows.sh) under wine,
+# headless (Xvfb), twice: on code page 936 (Chinese, GBK) and on code page 1252
+# (Western). The stress tests stay out: they lean on Unix. Then installs the
+# release (scripts/package.sh --windows) as a user would and removes it again.
+# Usage: scripts/test-windows.sh [--screenshot FILE]
+# Exits non-zero when a test fails in either run, or the installer does not work.
+set -euo pipefail
+source "$(dirname "$0")/setup.sh"
+source "$(dirname "$0")/windows-env.sh"
+ensure_packages wine wine64 xvfb xauth xdotool imagemagick locales fonts-wqy-microhei fonts-liberation
+bin="$ENWLINK_ROOT/build-windows"
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 2560x1600x24" "$0" "$@"
+fi
+[ -x "$bin/tests/tst_reader.exe" ] || { echo "No Windows build: run scripts/build-windows.sh first" >&2; exit 1; }
+
+# zh_CN.UTF-8 gives wine code page 936; C.UTF-8 gives 1252.
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+    sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen
+    locale-gen >/dev/null
+fi
+
+# A wine prefix of our own, made once: Tahoma (the dialog font) is not offered
+# to Qt by wine, so it stands in for Liberation Sans.
+export WINEPREFIX="$ENWLINK_CACHE/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Making the wine prefix $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /t REG_SZ /d "Liberation Sans" /f >/dev/null 2>&1
+    wineserver -w
+fi
+
+# Qt Test sends its output to the debugger on Windows unless told otherwise;
+# wine hands variables to Windows programs without their WINE prefix.
+export WINEQT_FORCE_STDERR_LOGGING=1
+tests=(tst_dialog tst_console "tst_app -style windows" tst_reader tst_collector tst_distance
+       tst_writer tst_matcher tst_pickers tst_batchrun tst_platform
+       "fuzz_replay $ENWLINK_ROOT/tests/fuzz/corpus $ENWLINK_ROOT/tests/fuzz/regressions")
+
+run_suite() { # CODE-PAGE LOCALE
+    local name="$1" locale="$2" failed=0 passed=0 skipped=0 broken=0 line test status
+    echo "== Code page $name ($locale)"
+    wineserver -k 2>/dev/null || true
+    for test in "${tests[@]}"; do
+        set -- $test
+        local program="$1" exe="$bin/tests/$1.exe"
+        shift
+        local log started=$SECONDS
+        log=$(cd "$bin/tests" && LC_ALL="$locale" timeout 600 wine "$exe" "$@" 2>&1) && status=0 || status=$?
+        echo "$program: $((SECONDS - started)) s"
+        line=$(printf '%s\n' "$log" | grep -a '^Totals:' | tail -1 || true)
+        if [ -n "$line" ]; then
+            passed=$((passed + $(sed 's/.*Totals: \([0-9]*\) passed.*/\1/' <<<"$line")))
+            failed=$((failed + $(sed 's/.* \([0-9]*\) failed.*/\1/' <<<"$line")))
+            skipped=$((skipped + $(sed 's/.* \([0-9]*\) skipped.*/\1/' <<<"$line")))
+        elif [ "$status" -eq 0 ]; then
+            passed=$((passed + 1))
+        fi
+        if [ "$status" -ne 0 ]; then
+            broken=$((broken + 1))
+            printf '%s\n' "$log" | grep -a -E '^(FAIL|   |QFATAL)' | head -40
+            echo "$program: exit status $status"
+        fi
+        printf '%s\n' "$log" | grep -a '^SKIP' | sed "s/^/  ($program) /" || true
+    done
+    echo "Code page $name: $passed passed, $failed failed, $skipped skipped"
+    [ "$broken" -eq 0 ]
+}
+
+# The installer, as a user runs it: installed silently, the installed program
+# started from where the installer put it, its window shown and closed again,
+# everything removed by the uninstaller. With --screenshot FILE, the window is
+# pictured first.
+install_check() {
+    local setup program="$WINEPREFIX/drive_c/Program Files/enwlink"
+    local menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/enwlink"
+    "$ENWLINK_ROOT/scripts/package.sh" --windows >/dev/null
+    setup=$(ls "$ENWLINK_ROOT"/dist/enwlink-*-setup.exe)
+    echo "== Installer $(basename "$setup"), code page 936"
+    wineserver -k 2>/dev/null || true
+    export LC_ALL=zh_CN.UTF-8
+    wine "$setup" /S
+    wineserver -w
+    [ -f "$program/enwlink.exe" ] && [ -f "$menu/enwlink.lnk" ] && [ -f "$program/uninstall.exe" ] \
+        || { echo "the installer left no program, shortcut or uninstaller" >&2; return 1; }
+    wine 'C:\Program Files\enwlink\enwlink.exe' &
+    local started=$! window
+    window=$(timeout 120 xdotool search --sync --onlyvisible --name 'Enw' | head -1) || true
+    [ -n "$window" ] || { echo "the installed program showed no window" >&2; return 1; }
+    echo "window $window: $(xdotool getwindowname "$window")"
+    sleep 3
+    if [ -n "$screenshot" ]; then
+        import -window "$window" "$screenshot" && echo "pictured in $screenshot"
+    fi
+    xdotool windowfocus --sync "$window" key Escape
+    timeout 60 bash -c "while kill -0 $started 2>/dev/null; do sleep 1; done" \
+        || { echo "the program did not close" >&2; return 1; }
+    wine 'C:\Program Files\enwlink\uninstall.exe' /S
+    sleep 5
+    wineserver -w
+    [ ! -e "$program/enwlink.exe" ] && [ ! -e "$menu" ] || { echo "the uninstaller left files" >&2; return 1; }
+    echo "Installed, started, closed and uninstalled"
+    unset LC_ALL
+}
+
+screenshot=""
+[ "${1:-}" = "--screenshot" ] && screenshot="$2"
+result=0
+run_suite 936 zh_CN.UTF-8 || result=1
+run_suite 1252 C.UTF-8 || result=1
+install_check || result=1
+wineserver -k 2>/dev/null || true
+exit "$result"
