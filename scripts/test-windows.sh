@@ -10,9 +10,6 @@ source "$(dirname "$0")/setup.sh"
 source "$(dirname "$0")/windows-env.sh"
 ensure_packages wine wine64 xvfb xauth xdotool imagemagick locales fonts-wqy-microhei fonts-liberation
 bin="$ENWLINK_ROOT/build-windows"
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 2560x1600x24" "$0" "$@"
-fi
 [ -x "$bin/tests/tst_reader.exe" ] || { echo "No Windows build: run scripts/build-windows.sh first" >&2; exit 1; }
 
 # zh_CN.UTF-8 gives wine code page 936; C.UTF-8 gives 1252.
@@ -22,15 +19,20 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
     locale-gen >/dev/null
 fi
 
-# A wine prefix of our own, made once: Tahoma (the dialog font) is not offered
-# to Qt by wine, so it stands in for Liberation Sans.
-export WINEPREFIX="$ENWLINK_CACHE/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "Making the wine prefix $WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /t REG_SZ /d "Liberation Sans" /f >/dev/null 2>&1
-    wineserver -w
-fi
+# Wine prefixes of our own, one per code page so that both run at once, each
+# made once: Tahoma (the dialog font) is not offered to Qt by wine, so Liberation
+# Sans stands in for it.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+use_prefix() { # NAME
+    export WINEPREFIX="$ENWLINK_CACHE/wineprefix-$1"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "Making the wine prefix $WINEPREFIX"
+        wineboot -i >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /t REG_SZ /d "Liberation Sans" /f \
+            >/dev/null 2>&1
+        wineserver -w
+    fi
+}
 
 # Qt Test sends its output to the debugger on Windows unless told otherwise;
 # wine hands variables to Windows programs without their WINE prefix.
@@ -42,7 +44,6 @@ tests=(tst_dialog tst_console "tst_app -style windows" tst_reader tst_collector 
 run_suite() { # CODE-PAGE LOCALE
     local name="$1" locale="$2" failed=0 passed=0 skipped=0 broken=0 line test status
     echo "== Code page $name ($locale)"
-    wineserver -k 2>/dev/null || true
     for test in "${tests[@]}"; do
         set -- $test
         local program="$1" exe="$bin/tests/$1.exe"
@@ -71,45 +72,82 @@ run_suite() { # CODE-PAGE LOCALE
 
 # The installer, as a user runs it: installed silently, the installed program
 # started from where the installer put it, its window shown and closed again,
-# everything removed by the uninstaller. With --screenshot FILE, the window is
-# pictured first.
-install_check() {
-    local setup program="$WINEPREFIX/drive_c/Program Files/enwlink"
+# everything removed by the uninstaller. With a file name, the program is first
+# driven through a run on the sample library (its file dialogs answered by
+# typing) and pictured.
+install_check() { # [SCREENSHOT]
+    local setup program="$WINEPREFIX/drive_c/Program Files/enwlink" started window
     local menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/enwlink"
-    "$ENWLINK_ROOT/scripts/package.sh" --windows >/dev/null
     setup=$(ls "$ENWLINK_ROOT"/dist/enwlink-*-setup.exe)
     echo "== Installer $(basename "$setup"), code page 936"
-    wineserver -k 2>/dev/null || true
     export LC_ALL=zh_CN.UTF-8
     wine "$setup" /S
     wineserver -w
     [ -f "$program/enwlink.exe" ] && [ -f "$menu/enwlink.lnk" ] && [ -f "$program/uninstall.exe" ] \
         || { echo "the installer left no program, shortcut or uninstaller" >&2; return 1; }
     wine 'C:\Program Files\enwlink\enwlink.exe' &
-    local started=$! window
+    started=$!
     window=$(timeout 120 xdotool search --sync --onlyvisible --name 'Enw' | head -1) || true
     [ -n "$window" ] || { echo "the installed program showed no window" >&2; return 1; }
-    echo "window $window: $(xdotool getwindowname "$window")"
-    sleep 3
-    if [ -n "$screenshot" ]; then
-        import -window "$window" "$screenshot" && echo "pictured in $screenshot"
+    echo "Started: window \"$(xdotool getwindowname "$window")\""
+    sleep 2
+    if [ -n "${1:-}" ]; then
+        local sample=/tmp/enwlink-sample
+        rm -rf "$sample" && mkdir -p "$sample" && cp -r "$ENWLINK_ROOT/examples" "$sample/"
+        pick() { # X Y PATH: the row's "..." button, then the path typed into its dialog
+            xdotool mousemove --window "$window" "$1" "$2" click 1
+            sleep 4
+            xdotool type --delay 30 "$3"
+            xdotool key Return
+            sleep 3
+        }
+        pick 1160 21 'Z:\tmp\enwlink-sample\examples\library.enw'
+        pick 1160 49 'Z:\tmp\enwlink-sample\examples\library-linked.enw'
+        pick 1160 78 'Z:\tmp\enwlink-sample\examples\fulltexts'
+        xdotool mousemove --window "$window" 718 107 click 1
+        sleep 5
+        import -window "$window" "$1" && echo "Pictured a run on the sample library in $1"
+        rm -rf "$sample"
     fi
     xdotool windowfocus --sync "$window" key Escape
     timeout 60 bash -c "while kill -0 $started 2>/dev/null; do sleep 1; done" \
         || { echo "the program did not close" >&2; return 1; }
+    echo "Closed"
     wine 'C:\Program Files\enwlink\uninstall.exe' /S
     sleep 5
     wineserver -w
     [ ! -e "$program/enwlink.exe" ] && [ ! -e "$menu" ] || { echo "the uninstaller left files" >&2; return 1; }
-    echo "Installed, started, closed and uninstalled"
+    echo "Uninstalled"
     unset LC_ALL
 }
 
+# Inside a virtual display: one part of the work (see the end of this file).
+if [ "${1:-}" = "--part" ]; then
+    set +e
+    case "$2" in
+        936) use_prefix 936 && run_suite 936 zh_CN.UTF-8 ;;
+        1252) use_prefix 1252 && run_suite 1252 C.UTF-8 ;;
+        install) use_prefix install && install_check "${3:-}" ;;
+    esac
+    status=$?
+    wineserver -k 2>/dev/null || true
+    exit "$status"
+fi
+
+# The two code pages side by side, each in a display and a wine prefix of its
+# own, then the installer.
+"$ENWLINK_ROOT/scripts/package.sh" --windows >/dev/null
 screenshot=""
-[ "${1:-}" = "--screenshot" ] && screenshot="$2"
+[ "${1:-}" = "--screenshot" ] && screenshot=$(realpath "$2")
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+part() { xvfb-run -n "$1" -s "-screen 0 2560x1600x24" "$0" --part "${@:2}" >"$logs/$2.log" 2>&1; }
+part 93 936 & first=$!
+part 94 1252 & second=$!
 result=0
-run_suite 936 zh_CN.UTF-8 || result=1
-run_suite 1252 C.UTF-8 || result=1
-install_check || result=1
-wineserver -k 2>/dev/null || true
+wait "$first" || result=1
+wait "$second" || result=1
+cat "$logs/936.log" "$logs/1252.log"
+part 95 install "$screenshot" || result=1
+cat "$logs/install.log"
 exit "$result"

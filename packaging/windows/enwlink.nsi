@@ -1,7 +1,7 @@
 ; The Windows installer: enwlink under Program Files, a Start-menu folder with
 ; the program and its uninstaller, and an entry in "Apps & features".
 ; makensis -DVERSION=x.y.z -DSTAGE=folder -DOUTFILE=setup.exe enwlink.nsi
-Unicode true
+Target amd64-unicode ; a 64-bit installer for a 64-bit program
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
