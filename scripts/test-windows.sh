@@ -141,13 +141,13 @@ screenshot=""
 [ "${1:-}" = "--screenshot" ] && screenshot=$(realpath "$2")
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
-part() { xvfb-run -n "$1" -s "-screen 0 2560x1600x24" "$0" --part "${@:2}" >"$logs/$2.log" 2>&1; }
-part 93 936 & first=$!
-part 94 1252 & second=$!
+part() { xvfb-run -a -n "$1" -s "-screen 0 2560x1600x24" "$0" --part "${@:2}" >"$logs/$2.log" 2>&1; }
+part 130 936 & first=$!
+part 160 1252 & second=$!
 result=0
 wait "$first" || result=1
 wait "$second" || result=1
 cat "$logs/936.log" "$logs/1252.log"
-part 95 install "$screenshot" || result=1
+part 190 install "$screenshot" || result=1
 cat "$logs/install.log"
 exit "$result"
