@@ -121,8 +121,8 @@ install_check() { # [SCREENSHOT]
     unset LC_ALL
 }
 
-# Inside a virtual display: one part of the work (see the end of this file).
-if [ "${1:-}" = "--part" ]; then
+# Inside a virtual display: one piece of the work (see the end of this file).
+if [ "${1:-}" = "--inside" ]; then
     set +e
     case "$2" in
         936) use_prefix 936 && run_suite 936 zh_CN.UTF-8 ;;
@@ -141,13 +141,13 @@ screenshot=""
 [ "${1:-}" = "--screenshot" ] && screenshot=$(realpath "$2")
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
-part() { xvfb-run -a -n "$1" -s "-screen 0 2560x1600x24" "$0" --part "${@:2}" >"$logs/$2.log" 2>&1; }
-part 130 936 & first=$!
-part 160 1252 & second=$!
+in_display() { xvfb-run -a -n "$1" -s "-screen 0 2560x1600x24" "$0" --inside "${@:2}" >"$logs/$2.log" 2>&1; }
+in_display 130 936 & first=$!
+in_display 160 1252 & second=$!
 result=0
 wait "$first" || result=1
 wait "$second" || result=1
 cat "$logs/936.log" "$logs/1252.log"
-part 190 install "$screenshot" || result=1
+in_display 190 install "$screenshot" || result=1
 cat "$logs/install.log"
 exit "$result"
