@@ -1,5 +1,7 @@
 #include "engine/enwreader.h"
 
+#include "engine/engineutil.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -219,13 +221,6 @@ Outcome readWithTextStream(QFile &file, QChar lineBreak, RecordFilter &filter)
     return Outcome::Clean;
 }
 
-void warn(const QString &message, const std::function<void()> &afterWarning)
-{
-    qWarning() << message;
-    if (afterWarning)
-        afterWarning();
-}
-
 } // namespace
 
 int readEnwFile(const QString &enwFilePath, QStringList &lines,
@@ -242,7 +237,7 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
     }
     const QString tooLarge = QStringLiteral("enw文件过大，无法处理:") + enwFilePath;
     if (file.size() > maxEnwFileBytes) {
-        warn(tooLarge, afterWarning);
+        warnAndThen(tooLarge, afterWarning);
         return 0;
     }
 
@@ -285,13 +280,13 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
     file.close();
 
     if (outcome == Outcome::TooLong) {
-        warn(tooLarge, afterWarning);
+        warnAndThen(tooLarge, afterWarning);
         return 0;
     }
     if (outcome == Outcome::Undecodable)
-        warn(QStringLiteral("enw文件编码无法识别，部分字符已被替换:") + enwFilePath, afterWarning);
+        warnAndThen(QStringLiteral("enw文件编码无法识别，部分字符已被替换:") + enwFilePath, afterWarning);
     if (filter.dropped() > 0)
-        warn(QStringLiteral("已跳过不属于任何题录的行数:") + QString::number(filter.dropped()), afterWarning);
+        warnAndThen(QStringLiteral("已跳过不属于任何题录的行数:") + QString::number(filter.dropped()), afterWarning);
     lines.append(retained);
     return filter.records();
 }

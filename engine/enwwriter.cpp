@@ -1,5 +1,6 @@
 #include "engine/enwwriter.h"
 
+#include "engine/engineutil.h"
 #include "engine/fulltextmatcher.h"
 
 #include <QDebug>
@@ -7,28 +8,16 @@
 #include <QSaveFile>
 #include <QTextCodec>
 
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 namespace {
 
 const QString lineEnd = QStringLiteral("\r\n");
 
-// Whether two existing paths lead to one file, links resolved (on Unix also
-// two hard links to it).
+// Whether two existing paths lead to one file.
 bool sameFile(const QFileInfo &first, const QFileInfo &second)
 {
-#ifdef Q_OS_UNIX
-    struct stat a, b;
-    return ::stat(QFile::encodeName(first.absoluteFilePath()).constData(), &a) == 0
-           && ::stat(QFile::encodeName(second.absoluteFilePath()).constData(), &b) == 0
-           && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-#else
-    const QString firstPath = first.canonicalFilePath();
-    return !firstPath.isEmpty()
-           && firstPath.compare(second.canonicalFilePath(), Qt::CaseInsensitive) == 0;
-#endif
+    const QByteArray identity = fileIdentity(first.absoluteFilePath());
+    return !identity.isEmpty() && identity == fileIdentity(second.absoluteFilePath());
 }
 
 // Why `outputPath` must not be written over, or an empty string: it is the
@@ -56,10 +45,9 @@ QString protectedFileReason(const QString &outputPath, const QString &sourcePath
 void reportWriteFailure(const QString &outputPath, const QString &reason,
                         const std::function<void()> &afterWarning)
 {
-    qWarning() << (QStringLiteral("无法写入新Enw文件:") + outputPath + QStringLiteral(" (")
-                   + reason + QStringLiteral(")"));
-    if (afterWarning)
-        afterWarning();
+    warnAndThen(QStringLiteral("无法写入新Enw文件:") + outputPath + QStringLiteral(" (") + reason
+                    + QStringLiteral(")"),
+                afterWarning);
 }
 
 // Collects the text of the output and encodes it in large pieces: far fewer
@@ -114,7 +102,15 @@ bool isTitleLine(const QString &entry)
 
 QString titleOf(const QString &entry)
 {
-    return entry.mid(2).simplified();
+    return titleOfSimplified(entry.simplified());
+}
+
+QString titleOfSimplified(const QString &simplifiedEntry)
+{
+    // Simplifying from the third character on gives the same: the tag holds
+    // no white space, and a run of it after the tag became one space.
+    const bool space = simplifiedEntry.size() > 2 && simplifiedEntry.at(2) == QLatin1Char(' ');
+    return simplifiedEntry.mid(space ? 3 : 2);
 }
 
 QString firstAuthorIn(const QStringList &lines, int from, int *end)
@@ -173,11 +169,8 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         out << entry;
         if (!isTitleLine(entry))
             continue;
-        // The line as the console shows it, and the title: what follows the
-        // tag, simplified (the same as simplifying from the third character).
-        const QString shown = entry.simplified();
-        const QString title = shown.mid(shown.size() > 2 && shown.at(2) == QLatin1Char(' ') ? 3 : 2);
-        const FullTextMatch match = matcher.find(title, author);
+        const QString shown = entry.simplified(); // the line as the console shows it
+        const FullTextMatch match = matcher.find(titleOfSimplified(shown), author);
         if (match.index < 0) {
             qWarning() << shown << missMessage;
             if (afterWarning)

@@ -15,6 +15,8 @@ bool isTitleLine(const QString &entry);
 
 // The title of a title line: what follows the two-character tag, simplified.
 QString titleOf(const QString &entry);
+// The same, from the title line already simplified.
+QString titleOfSimplified(const QString &simplifiedEntry);
 
 // The first author (the simplified text after the tag of the first "%A" line)
 // of the record that starts at `lines[from]`; `*end` is set to where it ends.

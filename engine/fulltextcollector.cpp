@@ -1,5 +1,7 @@
 #include "engine/fulltextcollector.h"
 
+#include "engine/engineutil.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -92,22 +94,6 @@ std::vector<Entry> listFolder(const QString &folderPath, QStringList &undecodabl
     return entries;
 }
 
-// What identifies a folder however it is reached: device and inode on Unix
-// (one stat, however deep the path), else the canonical path. Empty when the
-// folder cannot be looked at.
-QByteArray folderIdentity(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    struct stat status;
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
-        return QByteArray();
-    return QByteArray::number(qulonglong(status.st_dev)) + ':'
-           + QByteArray::number(qulonglong(status.st_ino));
-#else
-    return QFileInfo(path).canonicalFilePath().toLower().toUtf8();
-#endif
-}
-
 struct Walk
 {
     QFileInfoList &fullTexts;
@@ -115,19 +101,12 @@ struct Walk
     QSet<QByteArray> visited; // identities of the folders walked so far
 };
 
-void warn(const Walk &state, const QString &message)
-{
-    qWarning() << message;
-    if (state.afterWarning)
-        state.afterWarning();
-}
-
 void walk(const QString &folderPath, Walk &state)
 {
     // A folder that exists but may not be read would list as empty; say so.
     const QFileInfo self(folderPath);
     if (self.isDir() && !(self.isReadable() && self.isExecutable())) {
-        warn(state, QStringLiteral("文件夹无法读取，已跳过:") + self.absoluteFilePath());
+        warnAndThen(QStringLiteral("文件夹无法读取，已跳过:") + self.absoluteFilePath(), state.afterWarning);
         return;
     }
     QString base = QDir(folderPath).absolutePath();
@@ -136,7 +115,7 @@ void walk(const QString &folderPath, Walk &state)
     QStringList undecodable;
     const std::vector<Entry> entries = listFolder(folderPath, undecodable);
     for (const QString &name : undecodable)
-        warn(state, QStringLiteral("文件名编码无法识别，已跳过:") + base + name);
+        warnAndThen(QStringLiteral("文件名编码无法识别，已跳过:") + base + name, state.afterWarning);
     for (const Entry &entry : entries) {
         const QString path = base + entry.name;
         if (entry.file) {
@@ -144,7 +123,7 @@ void walk(const QString &folderPath, Walk &state)
                 continue;
             if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'))) {
                 // Written into a "%>" line, the break would split the record.
-                warn(state, QStringLiteral("文件名含有换行符，已跳过:") + path);
+                warnAndThen(QStringLiteral("文件名含有换行符，已跳过:") + path, state.afterWarning);
                 continue;
             }
             qDebug() << "File :" << path;
@@ -155,7 +134,7 @@ void walk(const QString &folderPath, Walk &state)
             continue;
         // Every folder is walked once, at its first place in the order: links
         // back up the tree and links that fan out are passed over after that.
-        const QByteArray identity = folderIdentity(path);
+        const QByteArray identity = fileIdentity(path);
         if (!identity.isEmpty()) {
             if (state.visited.contains(identity))
                 continue;
@@ -171,7 +150,7 @@ void collectFullTexts(const QString &folderPath, QFileInfoList &fullTexts,
                       const std::function<void()> &afterWarning)
 {
     Walk state{fullTexts, afterWarning, {}};
-    const QByteArray root = folderIdentity(folderPath.isEmpty() ? QStringLiteral(".") : folderPath);
+    const QByteArray root = fileIdentity(folderPath.isEmpty() ? QStringLiteral(".") : folderPath);
     if (!root.isEmpty())
         state.visited.insert(root);
     walk(folderPath, state);

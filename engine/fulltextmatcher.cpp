@@ -148,18 +148,19 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     const int pieces = k + 1;
     m_offsets.reserve(size_t(count) + 1);
     m_offsets.push_back(0);
-    m_histograms.resize(size_t(count));
+    m_placeInLength.resize(size_t(count));
     for (int i = 0; i < count; ++i) {
         const QByteArray bytes = localBytes(names[size_t(i)]);
         m_bytes.insert(m_bytes.end(), bytes.constData(), bytes.constData() + bytes.size());
         m_offsets.push_back(std::uint32_t(m_bytes.size()));
-        countBytes(bytes.constData(), bytes.size(), m_histograms[size_t(i)]);
         if (size_t(bytes.size()) >= m_byLength.size()) {
             m_byLength.resize(size_t(bytes.size()) + 1);
             m_histogramsByLength.resize(size_t(bytes.size()) + 1);
         }
+        m_placeInLength[size_t(i)] = std::uint32_t(m_byLength[size_t(bytes.size())].size());
         m_byLength[size_t(bytes.size())].push_back(i);
-        m_histogramsByLength[size_t(bytes.size())].push_back(m_histograms[size_t(i)]);
+        m_histogramsByLength[size_t(bytes.size())].emplace_back();
+        countBytes(bytes.constData(), bytes.size(), m_histogramsByLength[size_t(bytes.size())].back());
         if (bytes.size() < pieces)
             m_shortNames.push_back(i);
     }
@@ -255,7 +256,8 @@ size_t IndexedFullTextMatcher::slotFor(const QString &name) const
 
 bool IndexedFullTextMatcher::within(int file, const QByteArray &title, const Histogram &histogram) const
 {
-    return histogramBound(m_histograms[size_t(file)], histogram) <= m_threshold && measure(file, title);
+    const Histogram &own = m_histogramsByLength[size_t(nameLength(file))][m_placeInLength[size_t(file)]];
+    return histogramBound(own, histogram) <= m_threshold && measure(file, title);
 }
 
 bool IndexedFullTextMatcher::measure(int file, const QByteArray &title) const

@@ -91,9 +91,9 @@ private:
     std::vector<int> m_firstByName;            // open addressing: a position, or -1 for a free slot
     std::vector<char> m_bytes;                 // local bytes of every base name, one after the other
     std::vector<std::uint32_t> m_offsets;      // name i is m_bytes[m_offsets[i], m_offsets[i + 1])
-    std::vector<Histogram> m_histograms;       // byte counts of each name
     std::vector<std::vector<int>> m_byLength;  // the names of each byte length, in list order
     std::vector<std::vector<Histogram>> m_histogramsByLength; // their histograms, in the same order
+    std::vector<std::uint32_t> m_placeInLength; // where each name stands among those of its length
     std::vector<std::uint64_t> m_pieceKeys;    // grouped by bucket (the key's top bits)
     std::vector<int> m_pieceFiles;
     std::vector<std::uint32_t> m_bucketStart;  // bucket b is [m_bucketStart[b], m_bucketStart[b + 1])

@@ -1,0 +1,18 @@
+#ifndef ENWLINK_ENGINEUTIL_H
+#define ENWLINK_ENGINEUTIL_H
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+// What identifies a file or folder however it is reached (links, hard links,
+// letter case on Windows): device and inode on Unix (one stat, however deep
+// the path), else the canonical path. Empty when it cannot be looked at.
+QByteArray fileIdentity(const QString &path);
+
+// Logs `message` as a warning, then calls `afterWarning` (the console's colour
+// reset) when there is one.
+void warnAndThen(const QString &message, const std::function<void()> &afterWarning);
+
+#endif
