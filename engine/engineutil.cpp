@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
@@ -19,6 +21,25 @@ QByteArray fileIdentity(const QString &path)
 #else
     return QFileInfo(path).canonicalFilePath().toLower().toUtf8();
 #endif
+}
+
+void appendQuoted(QString &message, const QString &text)
+{
+    const bool plain = std::all_of(text.begin(), text.end(), [](QChar c) {
+        const ushort unit = c.unicode();
+        if (unit < 0x80)
+            return unit >= 0x20 && unit < 0x7f && unit != '"' && unit != '\\';
+        return !c.isSurrogate() && c.isPrint();
+    });
+    if (plain) {
+        message += QLatin1Char('"');
+        message += text;
+        message += QLatin1Char('"');
+    } else {
+        QString escaped;
+        QDebug(&escaped).nospace() << text;
+        message += escaped;
+    }
 }
 
 void warnAndThen(const QString &message, const std::function<void()> &afterWarning)

@@ -97,7 +97,7 @@ QChar lineBreakOf(QFile &file, int unitSize, bool bigEndian)
 {
     file.seek(0);
     bool sawCarriageReturn = false;
-    const qint64 chunkSize = qint64(1) << 20;
+    const qint64 chunkSize = qint64(1) << 16;
     while (!file.atEnd()) {
         const QByteArray chunk = file.read(chunkSize);
         if (chunk.isEmpty())
@@ -164,34 +164,50 @@ bool decodeEntry(QTextCodec *codec, const char *bytes, int size, QString &entry)
     return clean;
 }
 
-// Reads the lines of an ASCII-compatible file held whole in `all`, from byte
-// `skip` on, with `codec`. Lines end at LF (a CR before it and a CR at the very
-// end of the file go too, as QTextStream::readLine has it), or, in a file with
-// CR but no LF at all (old Mac files), at CR. With `stopAtFault`, stops at the
-// first undecodable line.
-Outcome readBytewise(const QByteArray &all, int skip, QTextCodec *codec, bool stopAtFault,
+// Reads the lines of an ASCII-compatible file from byte `skip` on, with
+// `codec`, a piece at a time through one buffer (a copy of the whole file would
+// cost as much memory again as its text). Lines end at LF (a CR before it and a
+// CR at the very end of the file go too, as QTextStream::readLine has it), or,
+// in a file with CR but no LF at all (old Mac files), at CR. With
+// `stopAtFault`, stops at the first undecodable line.
+Outcome readBytewise(QFile &file, qint64 skip, QTextCodec *codec, bool stopAtFault,
                      RecordFilter &filter)
 {
-    const char *const end = all.constData() + all.size();
-    const char *at = all.constData() + skip;
-    const bool oldMac = !std::memchr(at, '\n', size_t(end - at)) && std::memchr(at, '\r', size_t(end - at));
+    const bool oldMac = lineBreakOf(file, 1, false) == QLatin1Char('\r');
     const char lineBreak = oldMac ? '\r' : '\n';
+    file.seek(skip);
+    constexpr int pieceSize = 1 << 20;
+    QByteArray buffer;
+    int kept = 0; // bytes of an unfinished line at the start of the buffer
     Outcome outcome = Outcome::Clean;
     QString entry;
-    while (at < end) {
-        const char *next = static_cast<const char *>(std::memchr(at, lineBreak, size_t(end - at)));
-        const char *stop = next ? next : end;
-        if (!oldMac && stop > at && stop[-1] == '\r')
-            --stop;
-        if (stop - at > maxEnwLineBytes)
-            return Outcome::TooLong;
-        if (!decodeEntry(codec, at, int(stop - at), entry)) {
-            outcome = Outcome::Undecodable;
-            if (stopAtFault)
-                return outcome;
+    for (bool atEnd = false; !atEnd;) {
+        buffer.resize(kept + pieceSize);
+        const qint64 got = file.read(buffer.data() + kept, pieceSize);
+        atEnd = got <= 0;
+        const char *const end = buffer.constData() + kept + std::max<qint64>(got, 0);
+        const char *at = buffer.constData();
+        while (at < end) {
+            const char *next = static_cast<const char *>(std::memchr(at, lineBreak, size_t(end - at)));
+            if (!next && !atEnd)
+                break; // the line goes on in the next piece
+            const char *stop = next ? next : end;
+            if (!oldMac && stop > at && stop[-1] == '\r')
+                --stop;
+            if (stop - at > maxEnwLineBytes)
+                return Outcome::TooLong;
+            if (!decodeEntry(codec, at, int(stop - at), entry)) {
+                outcome = Outcome::Undecodable;
+                if (stopAtFault)
+                    return outcome;
+            }
+            filter.addEntry(std::move(entry));
+            at = next ? next + 1 : end;
         }
-        filter.addEntry(std::move(entry));
-        at = next ? next + 1 : end;
+        kept = int(end - at);
+        if (kept > maxEnwLineBytes + 1) // + 1: a CR before the LF does not count
+            return Outcome::TooLong;
+        std::memmove(buffer.data(), at, size_t(kept));
     }
     return outcome;
 }
@@ -265,17 +281,15 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
         break;
     }
     case Encoding::Utf8WithMark:
-        outcome = readBytewise(file.readAll(), 3, utf8, false, filter);
+        outcome = readBytewise(file, 3, utf8, false, filter);
         break;
-    case Encoding::Unmarked: {
-        const QByteArray all = file.readAll();
-        outcome = readBytewise(all, 0, utf8, true, filter);
+    case Encoding::Unmarked:
+        outcome = readBytewise(file, 0, utf8, true, filter);
         if (outcome == Outcome::Undecodable) {
             filter.restart();
-            outcome = readBytewise(all, 0, QTextCodec::codecForLocale(), false, filter);
+            outcome = readBytewise(file, 0, QTextCodec::codecForLocale(), false, filter);
         }
         break;
-    }
     }
     file.close();
 

@@ -8,6 +8,8 @@
 #include <QSaveFile>
 #include <QTextCodec>
 
+#include <algorithm>
+
 
 namespace {
 
@@ -40,6 +42,24 @@ QString protectedFileReason(const QString &outputPath, const QString &sourcePath
             return QStringLiteral("这是一个全文文件");
     }
     return QString();
+}
+
+// QFileInfo::absoluteFilePath, without its cost where the path already is
+// absolute and clean, as the collector's paths are: Qt would check and keep a
+// local 8-bit copy of every linked path on the way.
+QString absolutePathOf(const QFileInfo &file)
+{
+#ifdef Q_OS_UNIX
+    const QString path = file.filePath();
+    const bool clean = path.startsWith(QLatin1Char('/')) && !path.contains(QLatin1String("//"))
+                       && !path.contains(QLatin1String("/./")) && !path.contains(QLatin1String("/../"))
+                       && !path.endsWith(QLatin1String("/.")) && !path.endsWith(QLatin1String("/.."))
+                       && (path.size() == 1 || !path.endsWith(QLatin1Char('/')))
+                       && !path.contains(QChar(0));
+    if (clean)
+        return path;
+#endif
+    return file.absoluteFilePath();
 }
 
 void reportWriteFailure(const QString &outputPath, const QString &reason,
@@ -171,18 +191,25 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
             continue;
         const QString shown = entry.simplified(); // the line as the console shows it
         const FullTextMatch match = matcher.find(titleOfSimplified(shown), author);
+        const QString path = match.index < 0 ? QString() : absolutePathOf(fullTexts.at(match.index));
+        QString message; // the title, as a QDebug stream would write it, then the outcome
+        message.reserve(shown.size() + std::max(path.size(), missMessage.size()) + 12);
+        appendQuoted(message, shown);
         if (match.index < 0) {
-            qWarning() << shown << missMessage;
+            message += QLatin1Char(' ');
+            appendQuoted(message, missMessage);
+            qWarning().noquote().nospace() << message;
             if (afterWarning)
                 afterWarning();
             continue;
         }
-        const QString path = fullTexts.at(match.index).absoluteFilePath();
         out << attachment << path << lineEnd;
+        message += QLatin1String(" ------ ");
+        appendQuoted(message, path);
         if (match.exact) {
-            qDebug() << shown << "------" << path;
+            qDebug().noquote().nospace() << message;
         } else {
-            qWarning() << shown << "------" << path;
+            qWarning().noquote().nospace() << message;
             if (afterWarning)
                 afterWarning();
         }

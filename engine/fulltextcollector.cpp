@@ -117,7 +117,10 @@ void walk(const QString &folderPath, Walk &state)
     for (const QString &name : undecodable)
         warnAndThen(QStringLiteral("文件名编码无法识别，已跳过:") + base + name, state.afterWarning);
     for (const Entry &entry : entries) {
-        const QString path = base + entry.name;
+        QString path; // sized exactly: the full-text list keeps it for the whole run
+        path.reserve(base.size() + entry.name.size());
+        path += base;
+        path += entry.name;
         if (entry.file) {
             if (!isFullTextName(entry.name))
                 continue;
@@ -126,7 +129,11 @@ void walk(const QString &folderPath, Walk &state)
                 warnAndThen(QStringLiteral("文件名含有换行符，已跳过:") + path, state.afterWarning);
                 continue;
             }
-            qDebug() << "File :" << path;
+            QString message;
+            message.reserve(path.size() + 9);
+            message += QLatin1String("File : ");
+            appendQuoted(message, path);
+            qDebug().noquote().nospace() << message;
             state.fullTexts.append(QFileInfo(path));
             continue;
         }

@@ -9,9 +9,17 @@
 #include <emmintrin.h>
 #endif
 
-QString fullTextBaseName(const QFileInfo &file)
+QStringView fullTextBaseName(const QString &filePath)
 {
-    return file.completeBaseName();
+    // What QFileInfo::completeBaseName gives, without copying the name out.
+    int start = filePath.lastIndexOf(QLatin1Char('/')) + 1;
+#ifdef Q_OS_WIN
+    if (start == 0 && filePath.size() >= 2 && filePath.at(1) == QLatin1Char(':'))
+        start = 2; // "C:name.pdf"
+#endif
+    const int dot = filePath.lastIndexOf(QLatin1Char('.'));
+    const int end = dot >= start ? dot : filePath.size();
+    return QStringView(filePath).mid(start, end - start);
 }
 
 namespace {
@@ -126,20 +134,42 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
                                                NearSearch search)
     : m_threshold(std::max(0, threshold)), m_search(search), m_hashes(new PrefixHashes)
 {
-    // The exact pass: an open-addressing table of the first position of each
-    // base name (no node to allocate and free per name).
+    // Every base name into one string (no allocation per name), and the
+    // exact pass's open-addressing table of the first position of each.
     const int count = fullTexts.size();
-    std::vector<QString> &names = m_baseNames;
-    names.resize(size_t(count));
+    std::vector<QString> paths;
+    paths.reserve(size_t(count));
+    qsizetype total = 0;
+    for (const QFileInfo &fullText : fullTexts) {
+        paths.push_back(fullText.filePath());
+        total += fullTextBaseName(paths.back()).size();
+    }
+    m_names.reserve(int(total));
+    m_nameStarts.reserve(size_t(count) + 1);
+    m_nameStarts.push_back(0);
+    for (const QString &path : paths) {
+        const QStringView name = fullTextBaseName(path);
+        m_names.append(name.data(), int(name.size()));
+        m_nameStarts.push_back(std::uint32_t(m_names.size()));
+    }
+    paths.clear();
     size_t tableSize = 16;
     while (tableSize < 2 * size_t(count))
         tableSize *= 2;
-    m_firstByName.assign(tableSize, -1);
+    m_firstByName.resize(tableSize);
+    const size_t mask = tableSize - 1;
     for (int i = 0; i < count; ++i) {
-        names[size_t(i)] = fullTextBaseName(fullTexts.at(i));
-        int &slot = m_firstByName[slotFor(names[size_t(i)])];
-        if (slot < 0)
-            slot = i;
+        const QStringView name = baseName(i);
+        const uint hash = qHash(name);
+        for (size_t at = hash & mask;; at = (at + 1) & mask) {
+            Slot &slot = m_firstByName[at];
+            if (slot.file < 0) {
+                slot = {i, hash};
+                break;
+            }
+            if (slot.hash == hash && baseName(slot.file) == name)
+                break; // an earlier file of that name keeps the slot
+        }
     }
     if (m_threshold == 0)
         return;
@@ -149,8 +179,14 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     m_offsets.reserve(size_t(count) + 1);
     m_offsets.push_back(0);
     m_placeInLength.resize(size_t(count));
+    QByteArray bytes;
     for (int i = 0; i < count; ++i) {
-        const QByteArray bytes = localBytes(names[size_t(i)]);
+        const QStringView name = baseName(i);
+        // ASCII is spelled alike in every local encoding.
+        if (std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; }))
+            bytes = name.toLatin1();
+        else
+            bytes = localBytes(name.toString());
         m_bytes.insert(m_bytes.end(), bytes.constData(), bytes.constData() + bytes.size());
         m_offsets.push_back(std::uint32_t(m_bytes.size()));
         if (size_t(bytes.size()) >= m_byLength.size()) {
@@ -227,7 +263,7 @@ FullTextMatch IndexedFullTextMatcher::find(const QString &title, const QString &
 {
     if (title.isEmpty())
         return {}; // says nothing about any file name
-    const int exact = m_firstByName[slotFor(title)];
+    const int exact = firstNamed(title);
     if (exact >= 0)
         return {exact, true};
     if (m_threshold > 0) {
@@ -237,20 +273,21 @@ FullTextMatch IndexedFullTextMatcher::find(const QString &title, const QString &
     }
     int first = -1;
     for (const QString &name : downloadNames(title, firstAuthor)) {
-        const int found = m_firstByName[slotFor(name)];
+        const int found = firstNamed(name);
         if (found >= 0 && (first < 0 || found < first))
             first = found;
     }
     return {first, false};
 }
 
-size_t IndexedFullTextMatcher::slotFor(const QString &name) const
+int IndexedFullTextMatcher::firstNamed(QStringView name) const
 {
     const size_t mask = m_firstByName.size() - 1;
-    for (size_t at = qHash(name) & mask;; at = (at + 1) & mask) {
-        const int file = m_firstByName[at];
-        if (file < 0 || m_baseNames[size_t(file)] == name)
-            return at;
+    const uint hash = qHash(name);
+    for (size_t at = hash & mask;; at = (at + 1) & mask) {
+        const Slot &slot = m_firstByName[at];
+        if (slot.file < 0 || (slot.hash == hash && baseName(slot.file) == name))
+            return slot.file;
     }
 }
 

@@ -13,8 +13,8 @@
 
 // The name of a full-text file that is compared with titles: the file name
 // without its folder and without its last suffix ("Version 2.0 notes.pdf"
-// gives "Version 2.0 notes").
-QString fullTextBaseName(const QFileInfo &file);
+// gives "Version 2.0 notes"). A view into `filePath`.
+QStringView fullTextBaseName(const QString &filePath);
 
 struct FullTextMatch
 {
@@ -82,13 +82,24 @@ private:
     int nearByScan(const QByteArray &title, const Histogram &histogram) const;
     bool within(int file, const QByteArray &title, const Histogram &histogram) const;
     bool measure(int file, const QByteArray &title) const; // the bounded distance, no filter
-    size_t slotFor(const QString &name) const; // the slot holding `name`, or the free one where it would go
+    QStringView baseName(int file) const
+    {
+        return QStringView(m_names).mid(qsizetype(m_nameStarts[size_t(file)]),
+                                        qsizetype(m_nameStarts[size_t(file) + 1] - m_nameStarts[size_t(file)]));
+    }
+    int firstNamed(QStringView name) const; // the first file of that base name, or -1
     int nameLength(int file) const { return int(m_offsets[size_t(file) + 1] - m_offsets[size_t(file)]); }
 
     int m_threshold;
     NearSearch m_search;
-    std::vector<QString> m_baseNames;
-    std::vector<int> m_firstByName;            // open addressing: a position, or -1 for a free slot
+    QString m_names;                           // every base name, one after the other
+    std::vector<std::uint32_t> m_nameStarts;   // name i is m_names[m_nameStarts[i], m_nameStarts[i + 1])
+    struct Slot
+    {
+        int file = -1;                         // the first position of a name, or -1 for a free slot
+        uint hash = 0;                         // that name's hash
+    };
+    std::vector<Slot> m_firstByName;           // open addressing
     std::vector<char> m_bytes;                 // local bytes of every base name, one after the other
     std::vector<std::uint32_t> m_offsets;      // name i is m_bytes[m_offsets[i], m_offsets[i + 1])
     std::vector<std::vector<int>> m_byLength;  // the names of each byte length, in list order
