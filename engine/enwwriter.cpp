@@ -50,12 +50,22 @@ QString protectedFileReason(const QString &outputPath, const QString &sourcePath
 QString absolutePathOf(const QFileInfo &file)
 {
 #ifdef Q_OS_UNIX
+    // Absolute, and no "//", "/." or "/.." step, no '/' at the end, no NUL.
     const QString path = file.filePath();
-    const bool clean = path.startsWith(QLatin1Char('/')) && !path.contains(QLatin1String("//"))
-                       && !path.contains(QLatin1String("/./")) && !path.contains(QLatin1String("/../"))
-                       && !path.endsWith(QLatin1String("/.")) && !path.endsWith(QLatin1String("/.."))
-                       && (path.size() == 1 || !path.endsWith(QLatin1Char('/')))
-                       && !path.contains(QChar(0));
+    const int size = path.size();
+    bool clean = size > 1 && path.at(0) == QLatin1Char('/') && path.at(size - 1) != QLatin1Char('/');
+    for (int at = 0; clean && at < size; ++at) {
+        const ushort unit = path.at(at).unicode();
+        if (unit == 0) {
+            clean = false;
+        } else if (unit == '/') {
+            int dots = 0;
+            while (at + 1 + dots < size && path.at(at + 1 + dots) == QLatin1Char('.'))
+                ++dots;
+            const bool stepEnds = at + 1 + dots == size || path.at(at + 1 + dots) == QLatin1Char('/');
+            clean = !(stepEnds && dots <= 2);
+        }
+    }
     if (clean)
         return path;
 #endif

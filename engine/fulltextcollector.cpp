@@ -30,10 +30,35 @@ bool isFullTextName(const QString &name)
 struct Entry
 {
     QString name;
-    QString sortKey; // the name in lower case: QDir's order, letter case ignored
+    QString sortKey; // the name in lower case, for names beyond ASCII
     bool folder = false;
     bool file = false;
+
+    // A character of the name in lower case: QDir's order ignores letter case.
+    ushort lowerAt(int at) const
+    {
+        if (!sortKey.isNull())
+            return sortKey.at(at).unicode();
+        const ushort unit = name.at(at).unicode();
+        return unit >= 'A' && unit <= 'Z' ? ushort(unit + ('a' - 'A')) : unit;
+    }
+    int lowerSize() const { return sortKey.isNull() ? name.size() : sortKey.size(); }
 };
+
+// The order of QDir: the names in lower case, then the names themselves.
+bool comesBefore(const Entry &a, const Entry &b)
+{
+    const int common = std::min(a.lowerSize(), b.lowerSize());
+    for (int at = 0; at < common; ++at) {
+        const ushort x = a.lowerAt(at);
+        const ushort y = b.lowerAt(at);
+        if (x != y)
+            return x < y;
+    }
+    if (a.lowerSize() != b.lowerSize())
+        return a.lowerSize() < b.lowerSize();
+    return a.name < b.name;
+}
 
 // The visible entries of one folder, in QDir's default order (by name, letter
 // case ignored; names that differ only in case in code-unit order). Names the
@@ -54,11 +79,18 @@ std::vector<Entry> listFolder(const QString &folderPath, QStringList &undecodabl
         if (raw.startsWith('.'))
             continue; // hidden, and "." and ".."
         Entry entry;
-        entry.name = QFile::decodeName(raw);
+        // ASCII reads alike in every local encoding; anything else must
+        // decode and encode back to the same bytes to be usable as a path.
         const bool ascii = std::all_of(raw.begin(), raw.end(), [](char c) { return uchar(c) < 0x80; });
-        if (!ascii && QFile::encodeName(entry.name) != raw) {
-            undecodable.append(entry.name);
-            continue;
+        if (ascii) {
+            entry.name = QString::fromLatin1(raw);
+        } else {
+            entry.name = QFile::decodeName(raw);
+            if (QFile::encodeName(entry.name) != raw) {
+                undecodable.append(entry.name);
+                continue;
+            }
+            entry.sortKey = entry.name.toLower();
         }
         unsigned char type = item->d_type;
         if (type == DT_LNK || type == DT_UNKNOWN) {
@@ -70,8 +102,9 @@ std::vector<Entry> listFolder(const QString &folderPath, QStringList &undecodabl
                                                            : DT_UNKNOWN;
         }
         entry.folder = type == DT_DIR;
-        entry.file = type == DT_REG;
-        entries.push_back(std::move(entry));
+        entry.file = type == DT_REG && isFullTextName(entry.name);
+        if (entry.folder || entry.file) // nothing else is walked or collected
+            entries.push_back(std::move(entry));
     }
     ::closedir(listing);
     undecodable.sort();
@@ -80,17 +113,13 @@ std::vector<Entry> listFolder(const QString &folderPath, QStringList &undecodabl
     for (const QFileInfo &info : QDir(folderPath).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
         Entry entry;
         entry.name = info.fileName();
+        entry.sortKey = entry.name.toLower();
         entry.folder = info.isDir();
-        entry.file = info.isFile();
+        entry.file = info.isFile() && isFullTextName(entry.name);
         entries.push_back(std::move(entry));
     }
 #endif
-    for (Entry &entry : entries)
-        entry.sortKey = entry.name.toLower();
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        const int byKey = a.sortKey.compare(b.sortKey);
-        return byKey != 0 ? byKey < 0 : a.name < b.name;
-    });
+    std::sort(entries.begin(), entries.end(), comesBefore);
     return entries;
 }
 
@@ -122,9 +151,8 @@ void walk(const QString &folderPath, Walk &state)
         path += base;
         path += entry.name;
         if (entry.file) {
-            if (!isFullTextName(entry.name))
-                continue;
-            if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'))) {
+            if (std::any_of(path.begin(), path.end(),
+                            [](QChar c) { return c == QLatin1Char('\n') || c == QLatin1Char('\r'); })) {
                 // Written into a "%>" line, the break would split the record.
                 warnAndThen(QStringLiteral("文件名含有换行符，已跳过:") + path, state.afterWarning);
                 continue;

@@ -37,6 +37,25 @@ std::pair<int, int> pieceOf(int length, int piece, int pieces)
             shortLength + 1};
 }
 
+template<typename T>
+void prefetch(const T *address)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(address);
+#else
+    Q_UNUSED(address)
+#endif
+}
+
+// How far a piece that no edit touched can stand from its place, when the
+// title is `difference` bytes longer than the name (negative: shorter): it
+// moves by s, the insertions less the deletions before it, and the edits after
+// it make up the rest of the difference, so |s| + |difference - s| <= k.
+std::pair<int, int> shiftsOf(int difference, int k)
+{
+    return {(difference - k) / 2, (difference + k) / 2}; // both rounded towards the middle
+}
+
 // Polynomial hashes of every prefix, so that any substring hashes in O(1).
 // Two different pieces may share a key; that only adds a candidate to measure.
 constexpr std::uint64_t base = 0x100000001b3ull;
@@ -134,25 +153,16 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
                                                NearSearch search)
     : m_threshold(std::max(0, threshold)), m_search(search), m_hashes(new PrefixHashes)
 {
-    // Every base name into one string (no allocation per name), and the
-    // exact pass's open-addressing table of the first position of each.
+    // The base names are views into the full texts' paths (shared, not
+    // copied), and the exact pass's table holds the first position of each.
     const int count = fullTexts.size();
-    std::vector<QString> paths;
-    paths.reserve(size_t(count));
-    qsizetype total = 0;
+    m_paths.reserve(size_t(count));
+    m_nameSpans.reserve(size_t(count));
     for (const QFileInfo &fullText : fullTexts) {
-        paths.push_back(fullText.filePath());
-        total += fullTextBaseName(paths.back()).size();
+        m_paths.push_back(fullText.filePath());
+        const QStringView name = fullTextBaseName(m_paths.back());
+        m_nameSpans.push_back({int(name.data() - m_paths.back().constData()), int(name.size())});
     }
-    m_names.reserve(int(total));
-    m_nameStarts.reserve(size_t(count) + 1);
-    m_nameStarts.push_back(0);
-    for (const QString &path : paths) {
-        const QStringView name = fullTextBaseName(path);
-        m_names.append(name.data(), int(name.size()));
-        m_nameStarts.push_back(std::uint32_t(m_names.size()));
-    }
-    paths.clear();
     size_t tableSize = 16;
     while (tableSize < 2 * size_t(count))
         tableSize *= 2;
@@ -178,7 +188,10 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     const int pieces = k + 1;
     m_offsets.reserve(size_t(count) + 1);
     m_offsets.push_back(0);
-    m_placeInLength.resize(size_t(count));
+    size_t characters = 0;
+    for (const NameSpan &span : m_nameSpans)
+        characters += size_t(span.size);
+    m_bytes.reserve(3 * characters); // the most any local encoding takes; untouched pages cost nothing
     QByteArray bytes;
     for (int i = 0; i < count; ++i) {
         const QStringView name = baseName(i);
@@ -189,17 +202,13 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
             bytes = localBytes(name.toString());
         m_bytes.insert(m_bytes.end(), bytes.constData(), bytes.constData() + bytes.size());
         m_offsets.push_back(std::uint32_t(m_bytes.size()));
-        if (size_t(bytes.size()) >= m_byLength.size()) {
+        if (size_t(bytes.size()) >= m_byLength.size())
             m_byLength.resize(size_t(bytes.size()) + 1);
-            m_histogramsByLength.resize(size_t(bytes.size()) + 1);
-        }
-        m_placeInLength[size_t(i)] = std::uint32_t(m_byLength[size_t(bytes.size())].size());
         m_byLength[size_t(bytes.size())].push_back(i);
-        m_histogramsByLength[size_t(bytes.size())].emplace_back();
-        countBytes(bytes.constData(), bytes.size(), m_histogramsByLength[size_t(bytes.size())].back());
         if (bytes.size() < pieces)
             m_shortNames.push_back(i);
     }
+    m_histogramsByLength.resize(m_byLength.size());
     m_seen.assign(size_t(count), 0);
 
     // Pieces, grouped by bucket with a counting sort: about one per bucket.
@@ -225,14 +234,10 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
         ++m_bucketStart[size_t(entry.first >> m_bucketShift) + 1];
     for (size_t b = 1; b < m_bucketStart.size(); ++b)
         m_bucketStart[b] += m_bucketStart[b - 1];
-    m_pieceKeys.resize(keyed.size());
-    m_pieceFiles.resize(keyed.size());
+    m_pieces.resize(keyed.size());
     std::vector<std::uint32_t> next(m_bucketStart.begin(), m_bucketStart.end() - 1);
-    for (const auto &entry : keyed) {
-        const std::uint32_t at = next[size_t(entry.first >> m_bucketShift)]++;
-        m_pieceKeys[at] = entry.first;
-        m_pieceFiles[at] = entry.second;
-    }
+    for (const auto &entry : keyed)
+        m_pieces[next[size_t(entry.first >> m_bucketShift)]++] = {std::uint32_t(entry.first), entry.second};
 }
 
 QStringList downloadNames(const QString &title, const QString &firstAuthor)
@@ -242,16 +247,22 @@ QStringList downloadNames(const QString &title, const QString &firstAuthor)
         return names;
     static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
     QString saved = title; // as a browser saves it
-    for (QChar &c : saved) {
-        if (forbidden.contains(c))
-            c = QLatin1Char('_');
+    if (std::any_of(title.begin(), title.end(), [](QChar c) { return forbidden.contains(c); })) {
+        for (QChar &c : saved) {
+            if (forbidden.contains(c))
+                c = QLatin1Char('_');
+        }
     }
-    const QString family = firstAuthor.section(QLatin1Char(','), 0, 0).trimmed();
+    const QString family = firstAuthor.left(firstAuthor.indexOf(QLatin1Char(','))).trimmed();
     for (const QString &author : {firstAuthor, family}) {
         if (author.isEmpty())
             continue;
         for (const QString &start : {title, saved}) {
-            const QString name = start + QLatin1Char('_') + author;
+            QString name;
+            name.reserve(start.size() + 1 + author.size());
+            name += start;
+            name += QLatin1Char('_');
+            name += author;
             if (!names.contains(name))
                 names.append(name);
         }
@@ -291,10 +302,17 @@ int IndexedFullTextMatcher::firstNamed(QStringView name) const
     }
 }
 
-bool IndexedFullTextMatcher::within(int file, const QByteArray &title, const Histogram &histogram) const
+const std::vector<IndexedFullTextMatcher::Histogram> &IndexedFullTextMatcher::histogramsOf(int length) const
 {
-    const Histogram &own = m_histogramsByLength[size_t(nameLength(file))][m_placeInLength[size_t(file)]];
-    return histogramBound(own, histogram) <= m_threshold && measure(file, title);
+    // Made when a scan first needs them: the pieces do without.
+    std::vector<Histogram> &histograms = m_histogramsByLength[size_t(length)];
+    const std::vector<int> &files = m_byLength[size_t(length)];
+    if (histograms.size() != files.size()) {
+        histograms.resize(files.size());
+        for (size_t i = 0; i < files.size(); ++i)
+            countBytes(m_bytes.data() + m_offsets[size_t(files[i])], length, histograms[i]);
+    }
+    return histograms;
 }
 
 bool IndexedFullTextMatcher::measure(int file, const QByteArray &title) const
@@ -313,11 +331,10 @@ int IndexedFullTextMatcher::nearMatch(const QByteArray &title) const
     const int longest = int(m_byLength.size()) - 1;
     if (titleLength - k > longest)
         return -1; // no name is long enough
-    Histogram histogram;
-    countBytes(title.constData(), titleLength, histogram);
 
     // The cost of each way: a piece lookup (a cache miss) against a histogram
-    // comparison (streamed, about sixteen of them in the time of one lookup), and whether the pieces are long enough to find few.
+    // comparison (streamed, about sixteen of them in the time of one lookup),
+    // and whether the pieces are long enough to find few.
     const int firstLength = std::max(0, titleLength - k);
     const int lastLength = std::min(titleLength + k, longest);
     size_t scanned = 0;
@@ -325,18 +342,19 @@ int IndexedFullTextMatcher::nearMatch(const QByteArray &title) const
     for (int length = firstLength; length <= lastLength; ++length) {
         const size_t names = m_byLength[size_t(length)].size();
         scanned += names;
-        if (names > 0 && length >= pieces)
-            lookups += size_t(pieces) * size_t(2 * k + 1);
+        if (names > 0 && length >= pieces) {
+            const std::pair<int, int> shifts = shiftsOf(titleLength - length, k);
+            lookups += size_t(pieces) * size_t(shifts.second - shifts.first + 1);
+        }
     }
     const bool longPieces = (titleLength - k) / pieces >= 3;
     if (m_search == NearSearch::Pieces
         || (m_search == NearSearch::Cheaper && longPieces && lookups * 16 < scanned))
-        return nearByPieces(title, histogram, scanned);
-    return nearByScan(title, histogram);
+        return nearByPieces(title, scanned);
+    return nearByScan(title);
 }
 
-int IndexedFullTextMatcher::nearByPieces(const QByteArray &title, const Histogram &histogram,
-                                         size_t scanned) const
+int IndexedFullTextMatcher::nearByPieces(const QByteArray &title, size_t scanned) const
 {
     const int k = m_threshold;
     const int pieces = k + 1;
@@ -360,22 +378,32 @@ int IndexedFullTextMatcher::nearByPieces(const QByteArray &title, const Histogra
     for (int length = std::max(pieces, titleLength - k); length <= lastLength; ++length) {
         if (m_byLength[size_t(length)].empty())
             continue;
+        // The keys of this length first, their buckets fetched ahead: the
+        // lookups then wait on memory side by side instead of one by one.
+        const std::pair<int, int> shifts = shiftsOf(titleLength - length, k);
+        m_keys.clear();
         for (int piece = 0; piece < pieces; ++piece) {
             const std::pair<int, int> at = pieceOf(length, piece, pieces);
-            const int first = std::max(0, at.first - k);
-            const int last = std::min(titleLength - at.second, at.first + k);
+            const int first = std::max(0, at.first + shifts.first);
+            const int last = std::min(titleLength - at.second, at.first + shifts.second);
             for (int start = first; start <= last; ++start) {
                 const std::uint64_t key = pieceKey(hashes.substring(start, at.second), length, piece);
-                const size_t bucket = size_t(key >> m_bucketShift);
-                for (std::uint32_t entry = m_bucketStart[bucket]; entry < m_bucketStart[bucket + 1]; ++entry) {
-                    if (m_pieceKeys[entry] == key)
-                        add(m_pieceFiles[entry]);
-                }
+                m_keys.push_back(key);
+                prefetch(&m_bucketStart[size_t(key >> m_bucketShift)]);
+            }
+        }
+        for (const std::uint64_t key : m_keys)
+            prefetch(&m_pieces[m_bucketStart[size_t(key >> m_bucketShift)]]);
+        for (const std::uint64_t key : m_keys) {
+            const size_t bucket = size_t(key >> m_bucketShift);
+            for (std::uint32_t entry = m_bucketStart[bucket]; entry < m_bucketStart[bucket + 1]; ++entry) {
+                if (m_pieces[entry].check == std::uint32_t(key))
+                    add(m_pieces[entry].file);
             }
         }
         // Common pieces find a good part of all names: the scan does better.
         if (m_search == NearSearch::Cheaper && m_candidates.size() > scanned / 8)
-            return nearByScan(title, histogram);
+            return nearByScan(title);
     }
     for (int file : m_shortNames) {
         if (std::abs(nameLength(file) - titleLength) <= k)
@@ -384,14 +412,16 @@ int IndexedFullTextMatcher::nearByPieces(const QByteArray &title, const Histogra
 
     std::sort(m_candidates.begin(), m_candidates.end());
     for (int file : m_candidates) {
-        if (within(file, title, histogram))
+        if (measure(file, title))
             return file;
     }
     return -1;
 }
 
-int IndexedFullTextMatcher::nearByScan(const QByteArray &title, const Histogram &histogram) const
+int IndexedFullTextMatcher::nearByScan(const QByteArray &title) const
 {
+    Histogram histogram;
+    countBytes(title.constData(), title.size(), histogram);
     // The first match of each length, in list order; the earliest of them wins.
     const int k = m_threshold;
     const int titleLength = title.size();
@@ -400,7 +430,7 @@ int IndexedFullTextMatcher::nearByScan(const QByteArray &title, const Histogram 
     for (int length = std::max(0, titleLength - k); length <= lastLength; ++length) {
         // The histograms of one length lie side by side: the filter streams.
         const std::vector<int> &files = m_byLength[size_t(length)];
-        const std::vector<Histogram> &histograms = m_histogramsByLength[size_t(length)];
+        const std::vector<Histogram> &histograms = histogramsOf(length);
         for (size_t i = 0; i < files.size(); ++i) {
             if (best >= 0 && files[i] > best)
                 break;

@@ -50,15 +50,18 @@ QStringList downloadNames(const QString &title, const QString &firstAuthor);
 // ways per title, whichever looks cheaper; both find the same file:
 // - Pieces: if two strings are at most k edits apart, then cutting one of them
 //   into k + 1 pieces leaves at least one piece untouched, and that piece stands
-//   in the other string no more than k bytes from where it started. Every base
-//   name is cut that way and its pieces are hashed into buckets by (length,
-//   piece number, bytes); a title looks up its substrings at those places, and
-//   only the files found (plus names too short to cut) are measured.
+//   in the other string shifted by s bytes, where |s| + |d - s| <= k for a
+//   difference in length of d (the edits before the piece shift it, those
+//   after make up the rest). Every base name is cut that way and its pieces
+//   are hashed into buckets by (length, piece number, bytes); a title looks up
+//   its substrings at those places, and only the files found (plus names too
+//   short to cut) are measured.
 // - Scan: every name whose length is within k of the title's, in list order,
 //   first through a count filter (k edits change the counts of at most k
 //   bytes and 2k pairs of neighbouring bytes each way, so the differences of
 //   two names' histograms bound their distance from below), and only the names
-//   it passes are measured.
+//   it passes are measured. The histograms of a length are made when a scan
+//   first needs them.
 // Short pieces (high thresholds, short titles) find almost every name, so the
 // scan serves there; long ones find few, so the pieces serve.
 class IndexedFullTextMatcher final : public FullTextMatcher
@@ -78,22 +81,27 @@ private:
     struct PrefixHashes;
 
     int nearMatch(const QByteArray &title) const;
-    int nearByPieces(const QByteArray &title, const Histogram &histogram, size_t scanned) const;
-    int nearByScan(const QByteArray &title, const Histogram &histogram) const;
-    bool within(int file, const QByteArray &title, const Histogram &histogram) const;
+    int nearByPieces(const QByteArray &title, size_t scanned) const;
+    int nearByScan(const QByteArray &title) const;
+    const std::vector<Histogram> &histogramsOf(int length) const; // of the names of that byte length
     bool measure(int file, const QByteArray &title) const; // the bounded distance, no filter
     QStringView baseName(int file) const
     {
-        return QStringView(m_names).mid(qsizetype(m_nameStarts[size_t(file)]),
-                                        qsizetype(m_nameStarts[size_t(file) + 1] - m_nameStarts[size_t(file)]));
+        const NameSpan &span = m_nameSpans[size_t(file)];
+        return QStringView(m_paths[size_t(file)]).mid(span.start, span.size);
     }
     int firstNamed(QStringView name) const; // the first file of that base name, or -1
     int nameLength(int file) const { return int(m_offsets[size_t(file) + 1] - m_offsets[size_t(file)]); }
 
     int m_threshold;
     NearSearch m_search;
-    QString m_names;                           // every base name, one after the other
-    std::vector<std::uint32_t> m_nameStarts;   // name i is m_names[m_nameStarts[i], m_nameStarts[i + 1])
+    struct NameSpan
+    {
+        int start;
+        int size;
+    };
+    std::vector<QString> m_paths;              // of the full texts, in list order
+    std::vector<NameSpan> m_nameSpans;         // where each base name lies in its path
     struct Slot
     {
         int file = -1;                         // the first position of a name, or -1 for a free slot
@@ -103,14 +111,18 @@ private:
     std::vector<char> m_bytes;                 // local bytes of every base name, one after the other
     std::vector<std::uint32_t> m_offsets;      // name i is m_bytes[m_offsets[i], m_offsets[i + 1])
     std::vector<std::vector<int>> m_byLength;  // the names of each byte length, in list order
-    std::vector<std::vector<Histogram>> m_histogramsByLength; // their histograms, in the same order
-    std::vector<std::uint32_t> m_placeInLength; // where each name stands among those of its length
-    std::vector<std::uint64_t> m_pieceKeys;    // grouped by bucket (the key's top bits)
-    std::vector<int> m_pieceFiles;
+    mutable std::vector<std::vector<Histogram>> m_histogramsByLength; // their histograms, in the same order
+    struct Piece
+    {
+        std::uint32_t check; // the key's low bits (its top bits chose the bucket)
+        int file;
+    };
+    std::vector<Piece> m_pieces;               // grouped by bucket
     std::vector<std::uint32_t> m_bucketStart;  // bucket b is [m_bucketStart[b], m_bucketStart[b + 1])
     int m_bucketShift = 64;
     std::vector<int> m_shortNames;             // names shorter than k + 1 bytes
     mutable std::vector<int> m_candidates;     // scratch of one lookup
+    mutable std::vector<std::uint64_t> m_keys; // scratch of one lookup
     mutable std::vector<std::uint32_t> m_seen; // lookup number that last saw each file
     mutable std::uint32_t m_lookups = 0;
     std::unique_ptr<PrefixHashes> m_hashes;    // scratch of one lookup

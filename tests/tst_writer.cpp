@@ -212,6 +212,10 @@ void TestWriter::matching_data()
         << QStringList({"%0 A\r\n", "%A Smith\r\n", "%T Deep learning\r\n"}) << 2
         << QStringList({"%0 A\r\n", "%A Smith\r\n", "%T Deep learning\r\n", "%> @/Deep learnin.pdf\r\n"})
         << QStringList({"W:\"%T Deep learning\" ------ \"@/Deep learnin.pdf\""}) << 1;
+    QTest::newRow("paths given unclean are written clean")
+        << utf8 << QStringList({"a/./../One.pdf", "b//Two.pdf"}) << QStringList({"%T One\r\n", "%T Two\r\n"}) << 0
+        << QStringList({"%T One\r\n", "%> @/One.pdf\r\n", "%T Two\r\n", "%> @/b/Two.pdf\r\n"})
+        << QStringList({"D:\"%T One\" ------ \"@/One.pdf\"", "D:\"%T Two\" ------ \"@/b/Two.pdf\""}) << 2;
     QTest::newRow("empty full-text list") << utf8 << QStringList() << QStringList({"%T A\r\n", "%A b\r\n"}) << 2
         << QStringList({"%T A\r\n", "%A b\r\n"}) << QStringList({"W:\"%T A\" " + missMessage}) << 0;
 }
