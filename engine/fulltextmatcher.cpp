@@ -192,20 +192,22 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     for (const NameSpan &span : m_nameSpans)
         characters += size_t(span.size);
     m_bytes.reserve(3 * characters); // the most any local encoding takes; untouched pages cost nothing
-    QByteArray bytes;
     for (int i = 0; i < count; ++i) {
         const QStringView name = baseName(i);
         // ASCII is spelled alike in every local encoding.
-        if (std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; }))
-            bytes = name.toLatin1();
-        else
-            bytes = localBytes(name.toString());
-        m_bytes.insert(m_bytes.end(), bytes.constData(), bytes.constData() + bytes.size());
+        if (std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+            for (const QChar c : name)
+                m_bytes.push_back(char(c.unicode()));
+        } else {
+            const QByteArray bytes = localBytes(name.toString());
+            m_bytes.insert(m_bytes.end(), bytes.constData(), bytes.constData() + bytes.size());
+        }
         m_offsets.push_back(std::uint32_t(m_bytes.size()));
-        if (size_t(bytes.size()) >= m_byLength.size())
-            m_byLength.resize(size_t(bytes.size()) + 1);
-        m_byLength[size_t(bytes.size())].push_back(i);
-        if (bytes.size() < pieces)
+        const int length = nameLength(i);
+        if (size_t(length) >= m_byLength.size())
+            m_byLength.resize(size_t(length) + 1);
+        m_byLength[size_t(length)].push_back(i);
+        if (length < pieces)
             m_shortNames.push_back(i);
     }
     m_histogramsByLength.resize(m_byLength.size());
