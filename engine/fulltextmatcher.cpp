@@ -191,7 +191,7 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     size_t characters = 0;
     for (const NameSpan &span : m_nameSpans)
         characters += size_t(span.size);
-    m_bytes.reserve(3 * characters); // the most any local encoding takes; untouched pages cost nothing
+    m_bytes.reserve(3 * characters); // room for most encodings at once; untouched pages cost nothing
     for (int i = 0; i < count; ++i) {
         const QStringView name = baseName(i);
         // ASCII is spelled alike in every local encoding.
