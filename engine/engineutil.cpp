@@ -23,6 +23,16 @@ QByteArray fileIdentity(const QString &path)
 #endif
 }
 
+QStringView fileNameIn(const QString &filePath)
+{
+    int start = filePath.lastIndexOf(QLatin1Char('/')) + 1;
+#ifdef Q_OS_WIN
+    if (start == 0 && filePath.size() >= 2 && filePath.at(1) == QLatin1Char(':'))
+        start = 2; // "C:name.pdf"
+#endif
+    return QStringView(filePath).mid(start);
+}
+
 void appendQuoted(QString &message, const QString &text)
 {
     const bool plain = std::all_of(text.begin(), text.end(), [](QChar c) {

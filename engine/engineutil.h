@@ -11,6 +11,10 @@
 // the path), else the canonical path. Empty when it cannot be looked at.
 QByteArray fileIdentity(const QString &path);
 
+// The file name in `filePath` (a QFileInfo's path), as QFileInfo::fileName
+// gives it, without copying it out.
+QStringView fileNameIn(const QString &filePath);
+
 // Appends `text` to `message` as a QDebug stream writes a QString by default:
 // in double quotes, with backslashes, quotes and unprintable characters
 // escaped. Done directly where nothing needs an escape, which costs a fraction

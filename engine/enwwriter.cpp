@@ -35,7 +35,8 @@ QString protectedFileReason(const QString &outputPath, const QString &sourcePath
     // Only a full text of the same name (as given or as resolved) can be it.
     const QString names[] = {output.fileName(), QFileInfo(output.canonicalFilePath()).fileName()};
     for (const QFileInfo &fullText : fullTexts) {
-        const QString name = fullText.fileName();
+        const QString path = fullText.filePath();
+        const QStringView name = fileNameIn(path);
         if ((name.compare(names[0], Qt::CaseInsensitive) == 0
              || name.compare(names[1], Qt::CaseInsensitive) == 0)
             && sameFile(output, fullText))

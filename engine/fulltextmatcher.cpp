@@ -1,6 +1,7 @@
 #include "engine/fulltextmatcher.h"
 
 #include "engine/editdistance.h"
+#include "engine/engineutil.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,14 +13,9 @@
 QStringView fullTextBaseName(const QString &filePath)
 {
     // What QFileInfo::completeBaseName gives, without copying the name out.
-    int start = filePath.lastIndexOf(QLatin1Char('/')) + 1;
-#ifdef Q_OS_WIN
-    if (start == 0 && filePath.size() >= 2 && filePath.at(1) == QLatin1Char(':'))
-        start = 2; // "C:name.pdf"
-#endif
-    const int dot = filePath.lastIndexOf(QLatin1Char('.'));
-    const int end = dot >= start ? dot : filePath.size();
-    return QStringView(filePath).mid(start, end - start);
+    const QStringView name = fileNameIn(filePath);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? name : name.left(dot);
 }
 
 namespace {
