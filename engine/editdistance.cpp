@@ -1,5 +1,7 @@
 #include "engine/editdistance.h"
 
+#include "engine/engineutil.h"
+
 #include <QTextCodec>
 
 #include <algorithm>
@@ -74,9 +76,7 @@ int boundedEditDistance(const char *first, int firstLength,
 
 QByteArray localBytes(const QString &text)
 {
-    // ASCII is spelled alike in every local encoding.
-    const ushort *units = reinterpret_cast<const ushort *>(text.utf16());
-    if (std::all_of(units, units + text.size(), [](ushort unit) { return unit < 0x80; }))
+    if (isAscii(text))
         return text.toLatin1();
 
     QTextCodec *codec = QTextCodec::codecForLocale();

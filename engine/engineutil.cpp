@@ -23,6 +23,16 @@ QByteArray fileIdentity(const QString &path)
 #endif
 }
 
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+bool isAscii(const char *bytes, qsizetype size)
+{
+    return std::all_of(bytes, bytes + size, [](char byte) { return uchar(byte) < 0x80; });
+}
+
 QStringView fileNameIn(const QString &filePath)
 {
     int start = filePath.lastIndexOf(QLatin1Char('/')) + 1;

@@ -11,6 +11,11 @@
 // the path), else the canonical path. Empty when it cannot be looked at.
 QByteArray fileIdentity(const QString &path);
 
+// Whether every character or byte is ASCII, which every local encoding
+// spells alike.
+bool isAscii(QStringView text);
+bool isAscii(const char *bytes, qsizetype size);
+
 // The file name in `filePath` (a QFileInfo's path), as QFileInfo::fileName
 // gives it, without copying it out.
 QStringView fileNameIn(const QString &filePath);

@@ -131,8 +131,7 @@ bool decodeLine(QTextCodec *codec, const QByteArray &bytes, QString &text)
     if (codec->mibEnum() == 106) // Qt's own UTF-8 decoder counts every fault
         return true;
     const bool replaced = text.contains(QChar::ReplacementCharacter);
-    if (!replaced && std::all_of(bytes.begin(), bytes.end(),
-                                 [](char byte) { return uchar(byte) < 0x80; }))
+    if (!replaced && isAscii(bytes.constData(), bytes.size()))
         return true;
     const QByteArray back = codec->fromUnicode(text);
     if (replaced)
@@ -150,7 +149,7 @@ enum class Outcome { Clean, Undecodable, TooLong };
 // string of the right size, anything else through the codec.
 bool decodeEntry(QTextCodec *codec, const char *bytes, int size, QString &entry)
 {
-    if (std::all_of(bytes, bytes + size, [](char byte) { return uchar(byte) < 0x80; })) {
+    if (isAscii(bytes, size)) {
         entry = QString(size + 2, Qt::Uninitialized);
         QChar *out = entry.data();
         for (int i = 0; i < size; ++i)

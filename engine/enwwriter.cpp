@@ -209,14 +209,14 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         if (match.index < 0) {
             message += QLatin1Char(' ');
             appendQuoted(message, missMessage);
-            qWarning().noquote().nospace() << message;
-            if (afterWarning)
-                afterWarning();
-            continue;
+        } else {
+            out << attachment << path << lineEnd;
+            message += QLatin1String(" ------ ");
+            appendQuoted(message, path);
+            ++linked;
         }
-        out << attachment << path << lineEnd;
-        message += QLatin1String(" ------ ");
-        appendQuoted(message, path);
+        // Exact matches go out at debug level; near matches and misses as
+        // warnings, each followed by the colour reset.
         if (match.exact) {
             qDebug().noquote().nospace() << message;
         } else {
@@ -224,7 +224,6 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
             if (afterWarning)
                 afterWarning();
         }
-        ++linked;
     }
 
     out.flush();

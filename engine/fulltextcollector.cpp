@@ -79,10 +79,9 @@ std::vector<Entry> listFolder(const QString &folderPath, QStringList &undecodabl
         if (raw.startsWith('.'))
             continue; // hidden, and "." and ".."
         Entry entry;
-        // ASCII reads alike in every local encoding; anything else must
-        // decode and encode back to the same bytes to be usable as a path.
-        const bool ascii = std::all_of(raw.begin(), raw.end(), [](char c) { return uchar(c) < 0x80; });
-        if (ascii) {
+        // Anything beyond ASCII must decode and encode back to the same bytes
+        // to be usable as a path.
+        if (isAscii(raw.constData(), raw.size())) {
             entry.name = QString::fromLatin1(raw);
         } else {
             entry.name = QFile::decodeName(raw);

@@ -190,8 +190,7 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     m_bytes.reserve(3 * characters); // room for most encodings at once; untouched pages cost nothing
     for (int i = 0; i < count; ++i) {
         const QStringView name = baseName(i);
-        // ASCII is spelled alike in every local encoding.
-        if (std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+        if (isAscii(name)) {
             for (const QChar c : name)
                 m_bytes.push_back(char(c.unicode()));
         } else {
