@@ -144,24 +144,55 @@ QString titleOfSimplified(const QString &simplifiedEntry)
     return simplifiedEntry.mid(space ? 3 : 2);
 }
 
-QString firstAuthorIn(const QStringList &lines, int from, int *end)
+namespace {
+
+// The DOI a "%R" line holds, or an empty string.
+QString doiIn(const QString &entry)
+{
+    QString doi = entry.mid(2).trimmed();
+    for (const QLatin1String prefix : {QLatin1String("doi:"), QLatin1String("https://doi.org/"),
+                                      QLatin1String("http://doi.org/"), QLatin1String("https://dx.doi.org/"),
+                                      QLatin1String("http://dx.doi.org/")}) {
+        if (doi.startsWith(prefix, Qt::CaseInsensitive)) {
+            doi = doi.mid(prefix.size()).trimmed();
+            break;
+        }
+    }
+    const bool isDoi = doi.startsWith(QLatin1String("10.")) && doi.indexOf(QLatin1Char('/')) > 3
+                       && !doi.contains(QLatin1Char(' '));
+    return isDoi ? doi : QString();
+}
+
+} // namespace
+
+RecordFacts recordFactsIn(const QStringList &lines, int from, int *end)
 {
     // A record ends at an empty line or where the next "%0" line begins one.
-    QString author;
+    RecordFacts facts;
+    bool authorSeen = false;
     int at = from;
     if (lines.at(at) == QLatin1String("\r\n")) {
         *end = at + 1;
-        return author;
+        return facts;
     }
     do {
         const QString &entry = lines.at(at);
-        if (author.isEmpty() && entry.leftRef(2).compare(QLatin1String("%A"), Qt::CaseInsensitive) == 0)
-            author = entry.mid(2).simplified();
+        const QStringRef tag = entry.leftRef(2);
+        if (!authorSeen && tag.compare(QLatin1String("%A"), Qt::CaseInsensitive) == 0) {
+            // Patents and standards list all authors on one line.
+            authorSeen = true;
+            const auto semicolon = std::find_if(entry.begin() + 2, entry.end(), [](QChar c) {
+                return c == QLatin1Char(';') || c == QChar(0xFF1B);
+            });
+            facts.firstAuthor = entry.mid(2, int(semicolon - entry.begin()) - 2).simplified();
+        } else if (facts.doi.isEmpty() && tag.compare(QLatin1String("%R"), Qt::CaseInsensitive) == 0) {
+            facts.doi = doiIn(entry);
+        }
         ++at;
     } while (at < lines.size() && lines.at(at) != QLatin1String("\r\n")
              && !lines.at(at).startsWith(QLatin1String("%0")));
     *end = at;
-    return author;
+    return facts;
 }
 
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
@@ -191,17 +222,17 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         QStringLiteral("未找到全文，1、全文不存在，2、或者文献标题与对应文件名不完全一致!");
     const QString attachment = QStringLiteral("%> ");
     int linked = 0;
-    QString author; // the first author of the record being written
+    RecordFacts record; // of the record being written
     int recordEnd = 0;
     for (int at = 0; at < lines.size(); ++at) {
         const QString &entry = lines.at(at);
         if (at == recordEnd)
-            author = firstAuthorIn(lines, at, &recordEnd);
+            record = recordFactsIn(lines, at, &recordEnd);
         out << entry;
         if (!isTitleLine(entry))
             continue;
         const QString shown = entry.simplified(); // the line as the console shows it
-        const FullTextMatch match = matcher.find(titleOfSimplified(shown), author);
+        const FullTextMatch match = matcher.find(titleOfSimplified(shown), record.firstAuthor, record.doi);
         const QString path = match.index < 0 ? QString() : absolutePathOf(fullTexts.at(match.index));
         QString message; // the title, as a QDebug stream would write it, then the outcome
         message.reserve(shown.size() + std::max(path.size(), missMessage.size()) + 12);

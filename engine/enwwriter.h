@@ -18,9 +18,14 @@ QString titleOf(const QString &entry);
 // The same, from the title line already simplified.
 QString titleOfSimplified(const QString &simplifiedEntry);
 
-// The first author (the simplified text after the tag of the first "%A" line)
-// of the record that starts at `lines[from]`; `*end` is set to where it ends.
-QString firstAuthorIn(const QStringList &lines, int from, int *end);
+// What the record that starts at `lines[from]` says of its file besides the
+// title; `*end` is set to where the record ends.
+struct RecordFacts
+{
+    QString firstAuthor; // of the first "%A" line, before any ";" or "；", simplified
+    QString doi;         // of the first "%R" line that holds one ("10.…/…"), without "doi:" or a resolver
+};
+RecordFacts recordFactsIn(const QStringList &lines, int from, int *end);
 
 // Writes `lines` unchanged and in order to `outputPath`, encoded with `codec`
 // and a byte-order mark (no mark when nothing is written), and after every title

@@ -19,12 +19,17 @@ namespace {
 
 bool isFullTextName(const QString &name)
 {
+    // PDF, and CAJ, NH and KDH: the formats of the Chinese databases' reader.
     const int dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0 || name.size() - dot != 4)
+    const int length = name.size() - dot - 1;
+    if (dot < 0 || length < 2 || length > 3)
         return false;
     const QStringRef suffix = name.midRef(dot + 1);
-    return suffix.compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0
-           || suffix.compare(QLatin1String("caj"), Qt::CaseInsensitive) == 0;
+    for (const char *known : {"pdf", "caj", "nh", "kdh"}) {
+        if (suffix.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
 }
 
 struct Entry

@@ -20,6 +20,69 @@ QStringView fullTextBaseName(const QString &filePath)
 
 namespace {
 
+// No file name is longer than 255 bytes (or UTF-16 units, on Windows): longer
+// download names are never looked for.
+constexpr int longestFileName = 255;
+
+bool keptByFolding(uint character)
+{
+    if (character < 0x80)
+        return (character >= '0' && character <= '9') || ((character | 0x20) >= 'a' && (character | 0x20) <= 'z');
+    return QChar::isLetter(character) || QChar::isDigit(character);
+}
+
+void appendCharacter(QString &text, uint character)
+{
+    if (QChar::requiresSurrogates(character)) {
+        text += QChar(QChar::highSurrogate(character));
+        text += QChar(QChar::lowSurrogate(character));
+    } else {
+        text += QChar(ushort(character));
+    }
+}
+
+// The name without the marks that copies of a file get: " (2)" from a browser,
+// "（2）", " - 副本" or " - Copy" from copying by hand, one after the other.
+QStringView withoutRepeatMark(QStringView name)
+{
+    static const QString copyMarks[] = {QStringLiteral(" - 副本"), QStringLiteral(" - Copy")};
+    for (;;) {
+        bool taken = false;
+        for (const QString &mark : copyMarks) {
+            if (name.endsWith(mark)) {
+                name = name.chopped(mark.size());
+                taken = true;
+            }
+        }
+        const QChar close = name.isEmpty() ? QChar() : name.back();
+        if (close == QLatin1Char(')') || close == QChar(0xFF09)) { // "(n)" or "（n）"
+            const bool wide = close != QLatin1Char(')');
+            const qsizetype open = name.lastIndexOf(wide ? QChar(0xFF08) : QChar(QLatin1Char('(')));
+            const QStringView digits = open < 0 ? QStringView() : name.mid(open + 1, name.size() - open - 2);
+            if (!digits.isEmpty() && std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); })
+                && (wide || (open > 0 && name.at(open - 1) == QLatin1Char(' ')))) {
+                name = name.left(wide ? open : open - 1);
+                taken = true;
+            }
+        }
+        if (!taken)
+            return name;
+    }
+}
+
+// The record's first author and that author's family name (before a comma).
+QStringList authorForms(const QString &firstAuthor)
+{
+    QStringList forms;
+    if (firstAuthor.isEmpty() || firstAuthor.size() > longestFileName)
+        return forms;
+    forms.append(firstAuthor);
+    const QString family = firstAuthor.left(firstAuthor.indexOf(QLatin1Char(','))).trimmed();
+    if (!family.isEmpty() && family != firstAuthor)
+        forms.append(family);
+    return forms;
+}
+
 // Where piece `piece` of a string of `length` bytes starts, and how long it is,
 // when the string is cut into `pieces` parts whose lengths differ by at most one.
 std::pair<int, int> pieceOf(int length, int piece, int pieces)
@@ -143,6 +206,29 @@ int histogramBound(const Histogram &a, const Histogram &b)
 
 } // namespace
 
+QString foldedName(QStringView text)
+{
+    QString folded;
+    folded.reserve(int(text.size()));
+    bool separator = false;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        uint character = text[at].unicode();
+        if (text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate()) {
+            character = QChar::surrogateToUcs4(text[at], text[at + 1]);
+            ++at;
+        }
+        if (!keptByFolding(character)) {
+            separator = true;
+            continue;
+        }
+        if (separator && !folded.isEmpty())
+            folded += QLatin1Char('_');
+        separator = false;
+        appendCharacter(folded, character);
+    }
+    return std::move(folded).toCaseFolded();
+}
+
 IndexedFullTextMatcher::~IndexedFullTextMatcher() = default;
 
 IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, int threshold,
@@ -158,6 +244,15 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
         m_paths.push_back(fullText.filePath());
         const QStringView name = fullTextBaseName(m_paths.back());
         m_nameSpans.push_back({int(name.data() - m_paths.back().constData()), int(name.size())});
+        if (!isAscii(name)) {
+            // Names from a Mac come decomposed (NFD); titles are composed.
+            const QString given = name.toString();
+            const QString composed = given.normalized(QString::NormalizationForm_C);
+            if (composed.constData() != given.constData() && composed != given) {
+                m_nameSpans.back() = {int(m_composedNames.size()), -1};
+                m_composedNames.push_back(composed);
+            }
+        }
     }
     size_t tableSize = 16;
     while (tableSize < 2 * size_t(count))
@@ -177,6 +272,44 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
                 break; // an earlier file of that name keeps the slot
         }
     }
+
+    // The third pass: folded names, cut names by their folded heads, DOIs.
+    m_firstByFolded.resize(tableSize);
+    for (int i = 0; i < count; ++i) {
+        const QStringView name = withoutRepeatMark(baseName(i));
+        const QString folded = foldedName(name);
+        if (!folded.isEmpty()) {
+            const uint hash = qHash(folded);
+            for (size_t at = hash & mask;; at = (at + 1) & mask) {
+                Slot &slot = m_firstByFolded[at];
+                if (slot.file < 0) {
+                    slot = {i, hash};
+                    break;
+                }
+                if (slot.hash == hash && foldedBaseName(slot.file) == folded)
+                    break;
+            }
+        }
+        for (const QString &mark : {QStringLiteral("_省略_"), QStringLiteral("...")}) {
+            for (qsizetype at = name.indexOf(mark); at >= 0; at = name.indexOf(mark, at + 1)) {
+                const QString head = foldedName(name.left(at));
+                QString tail = foldedName(name.mid(at + mark.size()));
+                if (head.isEmpty() || tail.isEmpty())
+                    continue;
+                std::vector<CutName> &cuts = m_cutNames[head];
+                if (cuts.empty())
+                    m_headLengths.push_back(head.size());
+                cuts.push_back({std::move(tail), i});
+            }
+        }
+        if (baseName(i).startsWith(QLatin1String("10."))) {
+            const QString key = baseName(i).toString().toCaseFolded();
+            if (!m_firstByDoi.contains(key))
+                m_firstByDoi.insert(key, i);
+        }
+    }
+    std::sort(m_headLengths.begin(), m_headLengths.end());
+    m_headLengths.erase(std::unique(m_headLengths.begin(), m_headLengths.end()), m_headLengths.end());
     if (m_threshold == 0)
         return;
 
@@ -239,53 +372,110 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
 
 QStringList downloadNames(const QString &title, const QString &firstAuthor)
 {
-    QStringList names;
-    if (firstAuthor.isEmpty())
-        return names;
-    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
-    QString saved = title; // as a browser saves it
-    if (std::any_of(title.begin(), title.end(), [](QChar c) { return forbidden.contains(c); })) {
-        for (QChar &c : saved) {
-            if (forbidden.contains(c))
+    // As a browser saves it: the characters Windows forbids become "_".
+    auto saved = [](QString name) {
+        for (QChar &c : name) {
+            if (QStringView(u"\\/:*?\"<>|").contains(c))
                 c = QLatin1Char('_');
         }
-    }
-    const QString family = firstAuthor.left(firstAuthor.indexOf(QLatin1Char(','))).trimmed();
-    for (const QString &author : {firstAuthor, family}) {
-        if (author.isEmpty())
+        return name;
+    };
+    QStringList names;
+    for (const QString &author : authorForms(firstAuthor)) {
+        const QString name = title + QLatin1Char('_') + author;
+        if (name.size() > longestFileName)
             continue;
-        for (const QString &start : {title, saved}) {
-            QString name;
-            name.reserve(start.size() + 1 + author.size());
-            name += start;
-            name += QLatin1Char('_');
-            name += author;
-            if (!names.contains(name))
-                names.append(name);
+        for (const QString &candidate : {name, saved(title) + QLatin1Char('_') + author, saved(name)}) {
+            if (!names.contains(candidate))
+                names.append(candidate);
         }
     }
     return names;
 }
 
-FullTextMatch IndexedFullTextMatcher::find(const QString &title, const QString &firstAuthor) const
+FullTextMatch IndexedFullTextMatcher::find(const QString &givenTitle, const QString &givenAuthor,
+                                           const QString &doi) const
 {
-    if (title.isEmpty())
+    if (givenTitle.isEmpty())
         return {}; // says nothing about any file name
+    const QString title = givenTitle.normalized(QString::NormalizationForm_C);
     const int exact = firstNamed(title);
     if (exact >= 0)
         return {exact, true};
-    if (m_threshold > 0) {
-        const int near = nearMatch(localBytes(title));
-        if (near >= 0)
-            return {near, false};
-    }
+    const QString firstAuthor = givenAuthor.normalized(QString::NormalizationForm_C);
     int first = -1;
     for (const QString &name : downloadNames(title, firstAuthor)) {
         const int found = firstNamed(name);
         if (found >= 0 && (first < 0 || found < first))
             first = found;
     }
+    if (first < 0)
+        first = foldedMatch(title, firstAuthor, doi);
+    if (first < 0 && m_threshold > 0)
+        first = nearMatch(localBytes(title));
     return {first, false};
+}
+
+int IndexedFullTextMatcher::foldedMatch(const QString &title, const QString &firstAuthor,
+                                        const QString &doi) const
+{
+    int best = -1;
+    auto consider = [&best](int file) {
+        if (file >= 0 && (best < 0 || file < best))
+            best = file;
+    };
+    const QString foldedTitle = foldedName(title);
+    if (!foldedTitle.isEmpty()) {
+        QStringList forms({foldedTitle}); // title, title_author, title_family
+        for (const QString &author : authorForms(firstAuthor)) {
+            const QString folded = foldedName(author);
+            if (!folded.isEmpty() && !forms.contains(foldedTitle + QLatin1Char('_') + folded))
+                forms.append(foldedTitle + QLatin1Char('_') + folded);
+        }
+        for (const QString &form : forms)
+            consider(firstFolded(form));
+        for (const int length : m_headLengths) {
+            if (length > foldedTitle.size())
+                break;
+            const auto cuts = m_cutNames.constFind(foldedTitle.left(length));
+            if (cuts == m_cutNames.constEnd())
+                continue;
+            for (const CutName &cut : *cuts) {
+                if (best >= 0 && cut.file >= best)
+                    break; // in list order
+                for (const QString &form : forms) {
+                    if (form.size() >= length + cut.tail.size() && form.endsWith(cut.tail)) {
+                        consider(cut.file);
+                        break;
+                    }
+                }
+            }
+        }
+    }
+    if (doi.startsWith(QLatin1String("10.")) && !m_firstByDoi.isEmpty()) {
+        for (const char separator : {'@', '_'}) {
+            QString name = doi;
+            name.replace(QLatin1Char('/'), QLatin1Char(separator));
+            consider(m_firstByDoi.value(name.toCaseFolded(), -1));
+        }
+    }
+    return best;
+}
+
+QString IndexedFullTextMatcher::foldedBaseName(int file) const
+{
+    return foldedName(withoutRepeatMark(baseName(file)));
+}
+
+int IndexedFullTextMatcher::firstFolded(const QString &folded) const
+{
+    const size_t mask = m_firstByFolded.size() - 1;
+    const uint hash = qHash(folded);
+    for (size_t at = hash & mask;; at = (at + 1) & mask) {
+        const Slot &slot = m_firstByFolded[at];
+        if (slot.file < 0 || (slot.hash == hash && foldedBaseName(slot.file) == folded))
+            return slot.file;
+    }
 }
 
 int IndexedFullTextMatcher::firstNamed(QStringView name) const

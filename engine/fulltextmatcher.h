@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QFileInfoList>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -22,26 +23,39 @@ struct FullTextMatch
     bool exact = false; // the base name equals the title
 };
 
-// Chooses the full text for a title: the first file in list order whose base
-// name equals the title (case-sensitive); failing that, when the threshold is
-// not 0, the first file in list order whose base name lies within the threshold
-// by editDistance over the local 8-bit bytes. An empty title matches nothing.
-//
-// A title both passes leave without a file gets a third try with the names
-// that downloads from the big Chinese databases carry, "title_first author":
-// the first file in list order whose base name equals the title + "_" + the
-// record's first author, or + "_" + the author's family name (the part before
-// a comma), each also with the characters Windows forbids in file names
-// replaced by "_" in the title. Such a link counts as a near match.
+// Chooses the full text for a title in four passes, each tried only when the
+// ones before found nothing; in each, the first file in list order wins:
+// 1. exact: the base name equals the title (case-sensitive);
+// 2. download name: it equals the title + "_" + the record's first author, or
+//    + "_" + the author's family name (the part before a comma), as they stand
+//    or with the characters Windows forbids in file names replaced by "_";
+// 3. folded: with its repeat mark (" (1)", "（1）", " - 副本", " - Copy") taken
+//    off, it folds (foldedName) to the folded title, title_author or
+//    title_family; or it is a cut name, whose part before "_省略_" or "..."
+//    folds to a start of the folded title and whose part after it folds to an
+//    end of one of those three, which is at least as long as both parts; or,
+//    compared without case, it is the record's DOI with "/" written as "@" or
+//    "_";
+// 4. near, when the threshold is not 0: it lies within the threshold by
+//    editDistance over the local 8-bit bytes.
+// Titles, authors and names are compared in Unicode's composed form (NFC). An
+// empty title matches nothing. Only the first pass counts as exact.
 class FullTextMatcher
 {
 public:
     virtual ~FullTextMatcher() = default;
-    virtual FullTextMatch find(const QString &title, const QString &firstAuthor = QString()) const = 0;
+    virtual FullTextMatch find(const QString &title, const QString &firstAuthor = QString(),
+                               const QString &doi = QString()) const = 0;
 };
 
-// The base names the third pass looks for (none without an author).
+// The base names the second pass looks for (none without an author, none
+// longer than a file name can be).
 QStringList downloadNames(const QString &title, const QString &firstAuthor);
+
+// A name as the third pass compares it: every run of characters that are
+// neither letters nor digits becomes one "_", none at either end, and letters
+// are case-folded. "Graph: a Survey?" gives "graph_a_survey".
+QString foldedName(QStringView text);
 
 // The matcher used by the product: the same choice as a scan of the whole list,
 // made through indexes built once.
@@ -74,20 +88,31 @@ public:
     IndexedFullTextMatcher(const QFileInfoList &fullTexts, int threshold,
                            NearSearch search = NearSearch::Cheaper);
     ~IndexedFullTextMatcher() override;
-    FullTextMatch find(const QString &title, const QString &firstAuthor = QString()) const override;
+    FullTextMatch find(const QString &title, const QString &firstAuthor = QString(),
+                       const QString &doi = QString()) const override;
 
 private:
     using Histogram = std::array<std::uint8_t, 64>;
     struct PrefixHashes;
 
+    struct CutName
+    {
+        QString tail; // folded
+        int file;
+    };
+    int foldedMatch(const QString &title, const QString &firstAuthor, const QString &doi) const;
+    int firstFolded(const QString &folded) const; // the first file whose base name folds to it, or -1
+    QString foldedBaseName(int file) const;       // without its repeat mark
     int nearMatch(const QByteArray &title) const;
     int nearByPieces(const QByteArray &title, size_t scanned) const;
     int nearByScan(const QByteArray &title) const;
     const std::vector<Histogram> &histogramsOf(int length) const; // of the names of that byte length
     bool measure(int file, const QByteArray &title) const; // the bounded distance, no filter
-    QStringView baseName(int file) const
+    QStringView baseName(int file) const // in NFC
     {
         const NameSpan &span = m_nameSpans[size_t(file)];
+        if (span.size < 0)
+            return m_composedNames[size_t(span.start)];
         return QStringView(m_paths[size_t(file)]).mid(span.start, span.size);
     }
     int firstNamed(QStringView name) const; // the first file of that base name, or -1
@@ -101,13 +126,19 @@ private:
         int size;
     };
     std::vector<QString> m_paths;              // of the full texts, in list order
-    std::vector<NameSpan> m_nameSpans;         // where each base name lies in its path
+    std::vector<NameSpan> m_nameSpans;         // where each base name lies in its path (size -1:
+                                               // m_composedNames[start] holds it, composed)
+    std::vector<QString> m_composedNames;      // the base names that were not in NFC, composed
     struct Slot
     {
         int file = -1;                         // the first position of a name, or -1 for a free slot
         uint hash = 0;                         // that name's hash
     };
     std::vector<Slot> m_firstByName;           // open addressing
+    std::vector<Slot> m_firstByFolded;         // the same for the folded names (hash of the folded name)
+    QHash<QString, std::vector<CutName>> m_cutNames; // by folded head, in list order
+    std::vector<int> m_headLengths;            // of those heads, ascending
+    QHash<QString, int> m_firstByDoi;          // names that start with "10.", case-folded
     std::vector<char> m_bytes;                 // local bytes of every base name, one after the other
     std::vector<std::uint32_t> m_offsets;      // name i is m_bytes[m_offsets[i], m_offsets[i + 1])
     std::vector<std::vector<int>> m_byLength;  // the names of each byte length, in list order

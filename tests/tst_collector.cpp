@@ -46,6 +46,8 @@ void TestCollector::collects_data()
     QTest::newRow("only the last suffix counts")
         << QStringList({"x.pdf.bak", "x.tar.pdf", "pdf", "caj", "notes.txt", ".pdf.x"})
         << QStringList({"x.tar.pdf"});
+    QTest::newRow("the database readers' formats")
+        << QStringList({"a.nh", "b.KDH", "c.Nh", "d.kd", "e.nhx", "f.h", "nh"}) << QStringList({"a.nh", "b.KDH", "c.Nh"});
     QTest::newRow("folder named like a full text is walked")
         << QStringList({"y.pdf/inner.caj", "z.pdf"}) << QStringList({"y.pdf/inner.caj", "z.pdf"});
     QTest::newRow("hidden files and folders are skipped")

@@ -3,6 +3,7 @@
 #include "support/testsupport.h"
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QtTest>
 
 // The indexed matcher must choose exactly the file that scanning the whole list
@@ -23,7 +24,8 @@ const QString pieces[] = {QStringLiteral("a"),  QStringLiteral("b"),  QStringLit
                           QStringLiteral(" "),  QStringLiteral("."),  QStringLiteral("数"),
                           QStringLiteral("据"), QStringLiteral("A"),  QStringLiteral("Deep "),
                           QStringLiteral("learning"), QStringLiteral("_"), QStringLiteral("?"),
-                          QStringLiteral(":"), QStringLiteral(",")};
+                          QStringLiteral(":"), QStringLiteral(","), QStringLiteral("é"),
+                          QStringLiteral("——"), QStringLiteral("...")};
 
 QString randomText(QRandomGenerator &random, int maxPieces)
 {
@@ -57,6 +59,22 @@ QString mutate(QRandomGenerator &random, QString text)
     return text;
 }
 
+// A name a CNKI download of that title might carry: punctuation as "_" and
+// cut with "_省略_" (old), or kept and cut with "..." (new); with or without
+// the author and a repeat mark.
+QString cnkiName(QRandomGenerator &random, QString title, const QString &author)
+{
+    const bool old = random.bounded(2);
+    if (old)
+        title.replace(QRegularExpression(QStringLiteral("——|[ :：,?.]")), QStringLiteral("_"));
+    const int keep = 1 + random.bounded(4);
+    if (title.size() > 2 * keep && random.bounded(2))
+        title = title.left(keep) + (old ? "_省略_" : "...") + title.right(keep);
+    if (random.bounded(3))
+        title += '_' + author.section(',', 0, 0);
+    return title + QStringList({"", " (1)", QStringLiteral("（2）"), " - Copy"}).at(random.bounded(4));
+}
+
 } // namespace
 
 void TestMatcher::sameChoiceAsLinearScan_data()
@@ -79,7 +97,8 @@ void TestMatcher::sameChoiceAsLinearScan()
     QRandomGenerator random(seed);
     int compared = 0;
     int nearFound = 0;
-    int downloads = 0; // found only by their download name
+    int downloads = 0; // found only by the rule passes
+    int folded = 0;    // found by the folded names
 
     for (int library = 0; library < 60; ++library) {
         QStringList seeds;
@@ -87,6 +106,7 @@ void TestMatcher::sameChoiceAsLinearScan()
             seeds.append(randomText(random, 1 + random.bounded(12)));
         const QStringList authors({QString(), QStringLiteral("刘松"), QStringLiteral("Smith, John"),
                                    randomText(random, 3).simplified()});
+        const QStringList dois({QString(), "10.1/ab", "10.2/X.y"});
         QFileInfoList files;
         const int fileCount = random.bounded(40);
         for (int i = 0; i < fileCount; ++i) {
@@ -99,6 +119,13 @@ void TestMatcher::sameChoiceAsLinearScan()
                     name.replace('?', '_').replace(':', '_');
                 name += '_' + QStringList({"刘松", "Smith, John", "Smith"}).at(random.bounded(3));
             }
+            if (random.bounded(4) == 0)
+                name = cnkiName(random, seeds.at(random.bounded(seeds.size())).simplified(),
+                                authors.at(1 + random.bounded(3)));
+            if (random.bounded(40) == 0)
+                name = QStringList({"10.1@ab", "10.1_AB", "10.2@x.Y"}).at(random.bounded(3));
+            if (random.bounded(8) == 0)
+                name = name.normalized(QString::NormalizationForm_D); // from a Mac
             const QString folder = QStringLiteral("/lib/f%1/").arg(random.bounded(3));
             files.append(QFileInfo(folder + name + (random.bounded(2) ? ".pdf" : ".caj")));
         }
@@ -114,8 +141,9 @@ void TestMatcher::sameChoiceAsLinearScan()
                                                  IndexedFullTextMatcher::NearSearch(search));
             for (const QString &title : titles) {
                 const QString author = authors.at(random.bounded(authors.size()));
-                const FullTextMatch expected = linear.find(title, author);
-                const FullTextMatch actual = indexed.find(title, author);
+                const QString doi = dois.at(random.bounded(dois.size()));
+                const FullTextMatch expected = linear.find(title, author, doi);
+                const FullTextMatch actual = indexed.find(title, author, doi);
                 if (actual.index != expected.index || actual.exact != expected.exact)
                     QFAIL(qPrintable(QStringLiteral("title '%1' by '%5', threshold %2: %3 instead of %4")
                                          .arg(title).arg(threshold).arg(actual.index).arg(expected.index)
@@ -123,6 +151,8 @@ void TestMatcher::sameChoiceAsLinearScan()
                 ++compared;
                 nearFound += expected.index >= 0 && !expected.exact;
                 downloads += expected.index >= 0 && linear.find(title).index < 0;
+                folded += expected.index >= 0 && !expected.exact
+                          && LinearFullTextMatcher(files, 0).find(title).index == expected.index;
             }
         }
     }
@@ -130,6 +160,7 @@ void TestMatcher::sameChoiceAsLinearScan()
     QVERIFY(compared > 10000);
     QVERIFY(nearFound > compared / 10);
     QVERIFY(downloads > compared / 500);
+    QVERIFY(folded > compared / 100);
 }
 
 void TestMatcher::knownChoices()
@@ -140,12 +171,13 @@ void TestMatcher::knownChoices()
     const IndexedFullTextMatcher two(files, 2);
     QCOMPARE(two.find("abcdefgh").index, 0);
     QVERIFY(two.find("abcdefgh").exact);
-    QCOMPARE(two.find("Xbcdefgh").index, 0); // the first within 2, not the closest (2)
-    QVERIFY(!two.find("Xbcdefgh").exact);
+    QCOMPARE(two.find("Ybcdefgh").index, 0); // the first within 2, not the closest (2)
+    QVERIFY(!two.find("Ybcdefgh").exact);
     QCOMPARE(two.find("abc").index, -1);
     const IndexedFullTextMatcher zero(files, 0);
     QCOMPARE(zero.find("xbcdefgh").index, 2);
-    QCOMPARE(zero.find("Xbcdefgh").index, -1);
+    QCOMPARE(zero.find("Ybcdefgh").index, -1);
+    QCOMPARE(zero.find("XBCDEFGH").index, 2); // folded: letter case aside
 }
 
 QTEST_GUILESS_MAIN(TestMatcher)

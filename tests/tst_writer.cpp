@@ -26,6 +26,8 @@ private slots:
     void emptyListGivesEmptyFile();
     void matching_data();
     void matching();
+    void namingRules_data();
+    void namingRules();
     void failures_data();
     void failures();
     void readOnlyFolder();
@@ -103,7 +105,7 @@ void TestWriter::matching_data()
                            << QStringList({"%T Deep learning\r\n"}) << 2
                            << QStringList({"%T Deep learning\r\n", "%> @/deep Learning.pdf\r\n"})
                            << QStringList({"W:\"%T Deep learning\" ------ \"@/deep Learning.pdf\""}) << 1;
-    QTest::newRow("threshold 0: miss") << utf8 << QStringList({"deep learning.pdf"})
+    QTest::newRow("threshold 0: miss") << utf8 << QStringList({"Deep learnin.pdf"})
                            << QStringList({"%T Deep learning\r\n"}) << 0
                            << QStringList({"%T Deep learning\r\n"})
                            << QStringList({"W:\"%T Deep learning\" " + missMessage}) << 0;
@@ -159,7 +161,7 @@ void TestWriter::matching_data()
         << QStringList({"%T Graph   theory\r\n", "%> @/Graph  theory .pdf\r\n"})
         << QStringList({"W:\"%T Graph theory\" ------ \"@/Graph  theory .pdf\""}) << 1;
     QTest::newRow("doubled spaces cost a byte each")
-        << utf8 << QStringList({"Graph  theory .pdf"}) << QStringList({"%T Graph theory\r\n"}) << 1
+        << utf8 << QStringList({"Graph  theoryy .pdf"}) << QStringList({"%T Graph theory\r\n"}) << 2
         << QStringList({"%T Graph theory\r\n"}) << QStringList({"W:\"%T Graph theory\" " + missMessage}) << 0;
     QTest::newRow("title with a dot matches exactly")
         << utf8 << QStringList({"Version 2.0 notes.pdf"}) << QStringList({"%T Version 2.0 notes\r\n"}) << 0
@@ -207,11 +209,11 @@ void TestWriter::matching_data()
         << QStringList({"%0 A\r\n", "%A Smith\r\n", "\r\n", "%0 B\r\n", "%T Deep learning\r\n"}) << 2
         << QStringList({"%0 A\r\n", "%A Smith\r\n", "\r\n", "%0 B\r\n", "%T Deep learning\r\n"})
         << QStringList({"W:\"%T Deep learning\" " + missMessage}) << 0;
-    QTest::newRow("the near pass comes before download names")
-        << utf8 << QStringList({"Deep learning_Smith.pdf", "Deep learnin.pdf"})
+    QTest::newRow("a download name beats an earlier near name")
+        << utf8 << QStringList({"Deep learnin.pdf", "Deep learning_Smith.pdf"})
         << QStringList({"%0 A\r\n", "%A Smith\r\n", "%T Deep learning\r\n"}) << 2
-        << QStringList({"%0 A\r\n", "%A Smith\r\n", "%T Deep learning\r\n", "%> @/Deep learnin.pdf\r\n"})
-        << QStringList({"W:\"%T Deep learning\" ------ \"@/Deep learnin.pdf\""}) << 1;
+        << QStringList({"%0 A\r\n", "%A Smith\r\n", "%T Deep learning\r\n", "%> @/Deep learning_Smith.pdf\r\n"})
+        << QStringList({"W:\"%T Deep learning\" ------ \"@/Deep learning_Smith.pdf\""}) << 1;
     QTest::newRow("paths given unclean are written clean")
         << utf8 << QStringList({"a/./../One.pdf", "b//Two.pdf"}) << QStringList({"%T One\r\n", "%T Two\r\n"}) << 0
         << QStringList({"%T One\r\n", "%> @/One.pdf\r\n", "%T Two\r\n", "%> @/b/Two.pdf\r\n"})
@@ -242,6 +244,97 @@ void TestWriter::matching()
     for (const QString &line : log)
         warnings += line.startsWith("W:");
     QCOMPARE(capture.warningsWithReset, warnings);
+}
+
+void TestWriter::namingRules_data()
+{
+    // One record (author, DOI, title) against a library; which file it links, if any.
+    QTest::addColumn<QString>("author");
+    QTest::addColumn<QString>("doi");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<int>("threshold");
+    QTest::addColumn<int>("linked"); // position in `files`, -1 for none
+    QTest::addColumn<bool>("exact");
+
+    const QString graph = QStringLiteral("图像分割：方法、应用与展望——一个综述");
+    const QString kg = QStringLiteral("面向大规模知识图谱的分布式存储与查询优化关键技术研究——以开放领域问答系统为例");
+    const QString mm = QStringLiteral("基于深度学习的多模态图像识别：面向复杂场景的鲁棒特征提取与融合方法研究");
+    auto row = [](const char *name, const QString &author, const QString &title, const QStringList &files,
+                  int linked, int threshold = 0, const QString &doi = QString(), bool exact = false) {
+        QTest::newRow(name) << author << doi << title << files << threshold << linked << exact;
+    };
+    row("old era: punctuation as _", QStringLiteral("李华"), graph,
+        {QStringLiteral("图像分割_方法_应用与展望_一个综述_李华.pdf")}, 0);
+    row("old era: upper-cased latin", "Lee", "Graph theory: a survey", {"GRAPH THEORY_A SURVEY_Lee.pdf"}, 0);
+    row("old era: cut", QStringLiteral("王强"), kg,
+        {QStringLiteral("面向大规模知识图谱的分布式存储与_省略_技术研究_以开放领域问答系统为例_王强.caj")}, 0);
+    row("old era: cut next to a replaced character", QStringLiteral("陈伟"), mm,
+        {QStringLiteral("基于深度学习的多模态图像识别__省略_场景的鲁棒特征提取与融合方法研究_陈伟.caj")}, 0);
+    row("new era: cut", QStringLiteral("王强"), kg,
+        {QStringLiteral("面向大规模知识图谱的分布式...——以开放领域问答系统为例_王强.pdf")}, 0);
+    row("title only, cut", "", kg, {QStringLiteral("面向大规模知识图谱的分布式...——以开放领域问答系统为例.kdh")}, 0);
+    row("title only, punctuation", "", graph, {QStringLiteral("图像分割_方法_应用与展望_一个综述.nh")}, 0);
+    row("browser repeat mark", "Smith, J.", "Deep learning", {"Deep learning_Smith (1).pdf"}, 0);
+    row("repeat marks one after another", "", QStringLiteral("知识图谱"), {QStringLiteral("知识图谱 - 副本 (2).pdf")}, 0);
+    row("full-width repeat mark", "", QStringLiteral("知识图谱"), {"x.pdf", QStringLiteral("知识图谱（1）.caj")}, 1);
+    row("english copy mark", "", "Graph theory", {"Graph theory - Copy.pdf"}, 0);
+    row("authors joined by ;", QStringLiteral("朴志勇;金东贤"), QStringLiteral("一种车辆用座椅"),
+        {QStringLiteral("一种车辆用座椅_金东贤.pdf"), QStringLiteral("一种车辆用座椅_朴志勇.pdf")}, 1);
+    row("authors joined by full-width ；", QStringLiteral("张三；李四"), QStringLiteral("车辆座椅"),
+        {QStringLiteral("车辆座椅_张三.pdf")}, 0, 2);
+    row("author with a forbidden character", "SAC/TC 28", "Steel plates", {"Steel plates_SAC_TC 28.pdf"}, 0);
+    row("doi with @", "", "Unrelated", {"10.1002@pam.21831.pdf"}, 0, 0, "10.1002/pam.21831");
+    row("doi with _, letter case and a resolver", "", "Unrelated", {"x.pdf", "10.1016_j.x.2020.01.002.PDF"},
+        1, 0, "https://doi.org/10.1016/J.X.2020.01.002");
+    row("decomposed name from a mac: exact", "", QStringLiteral("Café culture"),
+        {QString::fromUtf8("Cafe\xcc\x81 culture.pdf")}, 0, 0, QString(), true);
+    row("decomposed korean, folded", "", QStringLiteral("한국어 연구"),
+        {QStringLiteral("한국어 연구").normalized(QString::NormalizationForm_D) + "_.pdf"}, 0);
+    // Pass order: exact, download name, folded name, near.
+    row("download name beats an earlier near name", "Wu", "Deep learning",
+        {"Deep learning_Li.pdf", "Deep learning_Wu.pdf"}, 1, 3);
+    row("folded name beats an earlier near name", "Lee", "Graph theory: a survey",
+        {"Graph theory: a surve.pdf", "GRAPH THEORY_A SURVEY_Lee.pdf"}, 1, 2);
+    row("exact beats download and folded names", "Lee", "Graph theory: a survey",
+        {"Graph theory_ a survey_Lee.pdf", "GRAPH THEORY A SURVEY.pdf", "Graph theory: a survey.pdf"}, 2, 2,
+        QString(), true);
+    row("first in list order within the folded pass", "Lee", "Graph theory",
+        {"a/graph theory (1).pdf", "b/GRAPH THEORY_LEE.caj"}, 0);
+    // Not this record's file.
+    row("another author's download", QStringLiteral("李四"), QStringLiteral("车辆座椅"),
+        {QStringLiteral("车辆座椅_张三.pdf")}, -1, 2);
+    row("cut name whose tail does not fit", QStringLiteral("王强"), kg,
+        {QStringLiteral("面向大规模知识图谱的分布式存储与_省略_其他完全不同的结尾部分_王强.caj")}, -1);
+    row("cut name longer than the title", QStringLiteral("王强"), QStringLiteral("知识图谱研究"),
+        {QStringLiteral("知识图谱_省略_图谱研究_王强.caj")}, -1);
+    row("cut name exactly as long as the title", QStringLiteral("王强"), QStringLiteral("知识图谱研究"),
+        {QStringLiteral("知识图谱_省略_研究_王强.caj")}, 0);
+    row("cnki file code", "", QStringLiteral("中国科技期刊研究"), {"ZZXX200402047.caj"}, -1, 2, "10.1/ZZXX200402047");
+    row("title of punctuation only", "", QStringLiteral("？"), {QStringLiteral("——.pdf"), "_.pdf"}, -1);
+}
+
+void TestWriter::namingRules()
+{
+    QFETCH(QString, author);
+    QFETCH(QString, doi);
+    QFETCH(QString, title);
+    QFETCH(QStringList, files);
+    QFETCH(int, threshold);
+    QFETCH(int, linked);
+    QFETCH(bool, exact);
+
+    const LocaleCodec codec("GBK");
+    QStringList lines({"%0 Journal Article\r\n", "%A " + author + "\r\n", "%T " + title + "\r\n"});
+    if (!doi.isEmpty())
+        lines.append("%R " + doi + "\r\n");
+    const QString out = m_root + "/rules.enw";
+    LogCapture capture;
+    QCOMPARE(writeLinkedEnw(lines, fullTexts(files), out, m_codec, threshold), linked < 0 ? 0 : 1);
+    if (linked >= 0)
+        lines.insert(3, "%> " + m_root + "/lib/" + files.at(linked) + "\r\n");
+    QCOMPARE(readBytes(out), utf16WithMark(lines.join(QString())));
+    QVERIFY(capture.lines().constFirst().startsWith(exact ? "D:" : "W:"));
 }
 
 void TestWriter::failures_data()

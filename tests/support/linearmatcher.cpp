@@ -1,5 +1,6 @@
 #include "support/linearmatcher.h"
 
+#include <QRegularExpression>
 #include <QTextCodec>
 
 #include <algorithm>
@@ -13,7 +14,24 @@ QString nameWithoutLastSuffix(const QFileInfo &file)
 {
     const QString name = file.fileName();
     const int dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? name : name.left(dot);
+    return (dot < 0 ? name : name.left(dot)).normalized(QString::NormalizationForm_C);
+}
+
+QString fold(QString text)
+{
+    static const QRegularExpression separators(QStringLiteral("[^\\p{L}\\p{Nd}]+"));
+    text.replace(separators, QStringLiteral("_"));
+    while (text.startsWith(QLatin1Char('_')))
+        text.remove(0, 1);
+    while (text.endsWith(QLatin1Char('_')))
+        text.chop(1);
+    return text.toCaseFolded();
+}
+
+QString withoutCopyMarks(QString name)
+{
+    static const QRegularExpression marks(QStringLiteral("(?: \\([0-9]+\\)|（[0-9]+）| - 副本| - Copy)+$"));
+    return name.remove(marks);
 }
 
 QByteArray bytesOf(const QString &text)
@@ -50,38 +68,90 @@ int levenshtein(const QByteArray &a, const QByteArray &b)
 LinearFullTextMatcher::LinearFullTextMatcher(const QFileInfoList &fullTexts, int threshold)
     : m_fullTexts(fullTexts), m_threshold(threshold)
 {
+    for (const QFileInfo &file : fullTexts) {
+        m_names << nameWithoutLastSuffix(file);
+        m_stripped << withoutCopyMarks(m_names.last());
+        m_folded << fold(m_stripped.last());
+    }
 }
 
-FullTextMatch LinearFullTextMatcher::find(const QString &title, const QString &firstAuthor) const
+FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QString &givenAuthor,
+                                          const QString &doi) const
 {
-    if (title.isEmpty())
+    if (givenTitle.isEmpty())
         return {};
+    const QString title = givenTitle.normalized(QString::NormalizationForm_C);
+    const QString firstAuthor = givenAuthor.normalized(QString::NormalizationForm_C);
+    const int exact = m_names.indexOf(title);
+    if (exact >= 0)
+        return {exact, true};
+    // The author forms a name can hold: the first author and the family name.
+    QStringList authors;
+    if (!firstAuthor.isEmpty() && firstAuthor.size() <= 255) {
+        authors << firstAuthor;
+        const int comma = firstAuthor.indexOf(QLatin1Char(','));
+        const QString family = comma < 0 ? firstAuthor : firstAuthor.left(comma).trimmed();
+        if (!family.isEmpty() && family != firstAuthor)
+            authors << family;
+    }
+    // Download names: "title_author" and "title_family name", as they stand
+    // or as a browser saves them.
+    auto saved = [](const QString &text) {
+        QString result;
+        for (const QChar c : text)
+            result += QStringLiteral("\\/:*?\"<>|").contains(c) ? QChar(QLatin1Char('_')) : c;
+        return result;
+    };
     for (int i = 0; i < m_fullTexts.size(); ++i) {
-        if (nameWithoutLastSuffix(m_fullTexts.at(i)) == title)
-            return {i, true};
+        const QString &name = m_names.at(i);
+        for (const QString &author : authors) {
+            const QString whole = title + QLatin1Char('_') + author;
+            if (whole.size() <= 255
+                && (name == whole || name == saved(title) + QLatin1Char('_') + author || name == saved(whole)))
+                return {i, false};
+        }
+    }
+    // Folded names: whole, cut at "_省略_" or "...", or the DOI.
+    const QString foldedTitle = fold(title);
+    QStringList forms;
+    if (!foldedTitle.isEmpty()) {
+        forms << foldedTitle;
+        for (const QString &author : authors) {
+            const QString form = fold(title + QLatin1Char('_') + author);
+            if (!forms.contains(form))
+                forms << form;
+        }
+    }
+    for (int i = 0; i < m_fullTexts.size(); ++i) {
+        const QString &name = m_names.at(i);
+        const QString &stripped = m_stripped.at(i);
+        if (forms.contains(m_folded.at(i)))
+            return {i, false};
+        for (const QString &mark : {QStringLiteral("_省略_"), QStringLiteral("...")}) {
+            for (int at = stripped.indexOf(mark); at >= 0; at = stripped.indexOf(mark, at + 1)) {
+                const QString head = fold(stripped.left(at));
+                const QString tail = fold(stripped.mid(at + mark.size()));
+                if (head.isEmpty() || tail.isEmpty() || !foldedTitle.startsWith(head))
+                    continue;
+                for (const QString &form : forms) {
+                    if (form.endsWith(tail) && form.size() >= head.size() + tail.size())
+                        return {i, false};
+                }
+            }
+        }
+        if (doi.startsWith(QLatin1String("10."))) {
+            for (const QChar separator : {QLatin1Char('@'), QLatin1Char('_')}) {
+                if (QString(doi).replace(QLatin1Char('/'), separator).compare(name, Qt::CaseInsensitive) == 0)
+                    return {i, false};
+            }
+        }
     }
     if (m_threshold > 0) {
         const QByteArray titleBytes = bytesOf(title);
         for (int i = 0; i < m_fullTexts.size(); ++i) {
-            if (levenshtein(bytesOf(nameWithoutLastSuffix(m_fullTexts.at(i))), titleBytes) <= m_threshold)
+            if (levenshtein(bytesOf(m_names.at(i)), titleBytes) <= m_threshold)
                 return {i, false};
         }
-    }
-    if (firstAuthor.isEmpty())
-        return {};
-    // Download names: "title_author" and "title_family name", the title also
-    // as a browser saves it.
-    QString saved;
-    for (const QChar c : title)
-        saved += QStringLiteral("\\/:*?\"<>|").contains(c) ? QChar(QLatin1Char('_')) : c;
-    const int comma = firstAuthor.indexOf(QLatin1Char(','));
-    const QString family = comma < 0 ? firstAuthor : firstAuthor.left(comma).trimmed();
-    for (int i = 0; i < m_fullTexts.size(); ++i) {
-        const QString name = nameWithoutLastSuffix(m_fullTexts.at(i));
-        for (const QString &start : {title, saved})
-            for (const QString &author : {firstAuthor, family})
-                if (!author.isEmpty() && name == start + QLatin1Char('_') + author)
-                    return {i, false};
     }
     return {};
 }

@@ -4,17 +4,21 @@
 #include "engine/fulltextmatcher.h"
 
 // The straightforward matcher: scans the whole list for an exact base name,
-// then, when the threshold is not 0, computes the full edit distance file after
-// file until one lies within the threshold, then looks for a download name.
-// The oracle for the indexed matcher.
+// then for a download name, then for a folded, cut or DOI name, and then, when
+// the threshold is not 0, computes the full edit distance file after file until
+// one lies within the threshold. The oracle for the indexed matcher.
 class LinearFullTextMatcher final : public FullTextMatcher
 {
 public:
     LinearFullTextMatcher(const QFileInfoList &fullTexts, int threshold);
-    FullTextMatch find(const QString &title, const QString &firstAuthor = QString()) const override;
+    FullTextMatch find(const QString &title, const QString &firstAuthor = QString(),
+                       const QString &doi = QString()) const override;
 
 private:
     QFileInfoList m_fullTexts;
+    QStringList m_names;    // base names, composed
+    QStringList m_stripped; // the same without copy marks
+    QStringList m_folded;   // those, folded
     int m_threshold;
 };
 
