@@ -7,6 +7,7 @@
 //   enwbench --window DIR                one run through the real window
 //   enwbench --generate DIR N            writes the N x N library of the table into DIR
 //   enwbench --downloads DIR N           N records whose full texts carry download names
+//   enwbench --check DIR                 checks DIR/out-product.enw of such a library
 //   enwbench --screenshots EXAMPLES DOCS the README's pictures (scripts/screenshots.sh)
 
 #include "app/logrouting.h"
@@ -26,6 +27,7 @@
 #include <QHash>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTextCodec>
@@ -142,6 +144,51 @@ public:
 
     int percent() { return m_random.bounded(100); }
 
+    // Chinese titles as the databases list them: with punctuation, some long.
+    QString punctuated(QString title)
+    {
+        if (title.at(0).unicode() < 0x2000)
+            return title;
+        static const QStringList marks({QStringLiteral("："), QStringLiteral("、"), QStringLiteral("——"),
+                                        QStringLiteral("《"), QStringLiteral("》"), QStringLiteral("“"),
+                                        QStringLiteral("”"), QStringLiteral("（"), QStringLiteral("）"),
+                                        QStringLiteral(" "), QStringLiteral("-"), QStringLiteral("+")});
+        if (m_random.bounded(100) < 30)
+            title += title.left(4 + m_random.bounded(12)) + title.mid(3, 10);
+        for (int i = m_random.bounded(4); i > 0; --i)
+            title.insert(1 + m_random.bounded(title.size() - 1), marks.at(m_random.bounded(marks.size())));
+        return title;
+    }
+
+    // The name a download of that title by that (first) author carries: CNKI's
+    // old rule (punctuation as "_", long titles cut to 16 + "_省略_" + 16) or
+    // its new one (punctuation kept, 13 + "..." + 13), some without the author,
+    // some a second download " (1)".
+    QString downloadName(const QString &title, const QString &author)
+    {
+        QString name = title;
+        const bool chinese = title.at(0).unicode() > 0x2000;
+        const bool old = chinese && m_random.bounded(2);
+        if (old) {
+            name.replace(QRegularExpression(QStringLiteral("——|[/:：、“”《》()（） -]")), QStringLiteral("_"));
+            if (name.size() > 32)
+                name = name.left(16) + QStringLiteral("_省略_") + name.right(16);
+        } else {
+            for (QChar &c : name)
+                if (QStringLiteral("\\/:*?\"<>|").contains(c))
+                    c = QLatin1Char('_');
+            if (chinese && name.size() > 30)
+                name = name.left(13) + QStringLiteral("...") + name.right(13);
+        }
+        if (!chinese && m_random.bounded(100) < 10)
+            name = name.toUpper();
+        if (!chinese || m_random.bounded(100) >= 10)
+            name += QLatin1Char('_') + author;
+        if (m_random.bounded(100) < 5)
+            name += QStringLiteral(" (1)");
+        return name;
+    }
+
     // A first author as the record has it: "Surname, X." or a Chinese name.
     QString author(bool chinese)
     {
@@ -149,6 +196,8 @@ public:
             QString name;
             for (int i = 2 + m_random.bounded(2); i > 0; --i)
                 name += chineseCharacters.at(m_random.bounded(chineseCharacters.size()));
+            if (m_random.bounded(100) < 10) // a patent: all inventors on one line
+                name += QStringLiteral(";") + chineseCharacters.mid(m_random.bounded(chineseCharacters.size() - 3), 3);
             return name;
         }
         QString surname = QString::fromLatin1(englishWords[m_random.bounded(int(std::size(englishWords)))]);
@@ -186,18 +235,15 @@ void generateLibrary(const QString &dir, int records, int files, bool downloads 
     if (downloads)
         ownersFile.open(QIODevice::WriteOnly);
     for (int i = 0; i < records; ++i) {
-        const QString title = generate.title();
+        const QString title = downloads ? generate.punctuated(generate.title()) : generate.title();
         const bool chinese = title.at(0).unicode() > 0x2000;
         const QString author = downloads ? generate.author(chinese) : QStringLiteral("Author, A.");
         out << "%0 Journal Article\r\n%A " << author << "\r\n%T " << title << "\r\n%J Journal of Studies\r\n"
             << "%D 2020\r\n%U https://example.org/" << i << "\r\n\r\n";
         const int kind = generate.percent();
         if (downloads && kind < 70) {
-            QString saved = title;
-            for (QChar &c : saved)
-                if (QStringLiteral("\\/:*?\"<>|").contains(c))
-                    c = QLatin1Char('_');
-            names.append(saved + QLatin1Char('_') + (chinese ? author : author.section(QLatin1Char(','), 0, 0)));
+            names.append(generate.downloadName(title, chinese ? author.section(QLatin1Char(';'), 0, 0)
+                                                              : author.section(QLatin1Char(','), 0, 0)));
             owners << title << '\t' << names.last() << '\n';
         } else if (kind < 50) {
             names.append(title);
@@ -437,10 +483,10 @@ int runTable(bool quick)
 // Links a library of download names and checks each link against the file
 // the generator made for that record: prints the share linked and the number
 // of titles linked to another record's file.
-int runDownloads(const QString &dir, int size)
+// Checks DIR/out-product.enw against DIR/owners.txt: how many records that
+// have a file got linked, and how many links go to a file not their own.
+int runCheck(const QString &dir)
 {
-    generateLibrary(dir, size, size, true);
-    const ChildRun product = runChild({QStringLiteral("--engine"), QStringLiteral("product"), dir});
     QHash<QString, QString> owner;
     QFile ownersFile(dir + QStringLiteral("/owners.txt"));
     ownersFile.open(QIODevice::ReadOnly);
@@ -450,17 +496,27 @@ int runDownloads(const QString &dir, int size)
     written.open(QIODevice::ReadOnly);
     const QStringList lines = QTextCodec::codecForName("UTF-16LE")->toUnicode(written.readAll().mid(2)).split(QStringLiteral("\r\n"));
     int wrong = 0;
+    int owned = 0;
     for (int i = 0; i + 1 < lines.size(); ++i) {
         if (!lines.at(i).startsWith(QLatin1String("%T ")) || !lines.at(i + 1).startsWith(QLatin1String("%> ")))
             continue;
         const QString title = lines.at(i).mid(3);
         const QString base = QFileInfo(lines.at(i + 1).mid(3)).completeBaseName();
-        if (owner.contains(title) ? base != owner.value(title) : base != title)
-            ++wrong;
+        const bool own = owner.contains(title) ? base == owner.value(title) : base == title;
+        wrong += !own;
+        owned += own && owner.contains(title);
     }
-    std::printf("%d records, %d with a download-named file: %ld linked (%.1f%%) in %.3f s, %d linked to a file not their own\n",
-                size, int(owner.size()), product.value, 100.0 * double(product.value) / size, product.seconds, wrong);
+    std::printf("%d records with a download-named file: %d linked to it (%.1f%%), %d links to a file not their own\n",
+                int(owner.size()), owned, 100.0 * owned / std::max(1, int(owner.size())), wrong);
     return 0;
+}
+
+int runDownloads(const QString &dir, int size)
+{
+    generateLibrary(dir, size, size, true);
+    const ChildRun product = runChild({QStringLiteral("--engine"), QStringLiteral("product"), dir});
+    std::printf("%d records, %ld titles linked in %.3f s\n", size, product.value, product.seconds);
+    return runCheck(dir);
 }
 
 // The README's two pictures: the window as it opens, and after a run on the
@@ -505,6 +561,8 @@ int main(int argc, char **argv)
         generateLibrary(QString::fromLocal8Bit(argv[2]), size, size);
         return 0;
     }
+    if (mode == QLatin1String("--check") && argc > 2)
+        return runCheck(QString::fromLocal8Bit(argv[2]));
     if (mode == QLatin1String("--downloads") && argc > 3)
         return runDownloads(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]).toInt());
     if (mode == QLatin1String("--engine") && argc > 3)

@@ -70,17 +70,112 @@ QStringView withoutRepeatMark(QStringView name)
     }
 }
 
+} // namespace
+
 // The record's first author and that author's family name (before a comma).
-QStringList authorForms(const QString &firstAuthor)
+struct IndexedFullTextMatcher::AuthorForms
 {
-    QStringList forms;
+    QStringView forms[2];
+    int count = 0;
+    const QStringView *begin() const { return forms; }
+    const QStringView *end() const { return forms + count; }
+};
+
+namespace {
+
+IndexedFullTextMatcher::AuthorForms authorForms(const QString &firstAuthor)
+{
+    IndexedFullTextMatcher::AuthorForms result;
     if (firstAuthor.isEmpty() || firstAuthor.size() > longestFileName)
-        return forms;
-    forms.append(firstAuthor);
-    const QString family = firstAuthor.left(firstAuthor.indexOf(QLatin1Char(','))).trimmed();
-    if (!family.isEmpty() && family != firstAuthor)
-        forms.append(family);
-    return forms;
+        return result;
+    result.forms[result.count++] = firstAuthor;
+    const qsizetype comma = firstAuthor.indexOf(QLatin1Char(','));
+    const QStringView family = QStringView(firstAuthor).left(comma < 0 ? firstAuthor.size() : comma).trimmed();
+    if (!family.isEmpty() && family != QStringView(firstAuthor))
+        result.forms[result.count++] = family;
+    return result;
+}
+
+bool forbiddenInFileNames(QChar c)
+{
+    switch (c.unicode()) {
+    case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// As a browser saves a name: the characters Windows forbids become "_".
+QString savedName(QStringView name)
+{
+    QString saved = name.toString();
+    std::replace_if(saved.begin(), saved.end(), forbiddenInFileNames, QLatin1Char('_'));
+    return saved;
+}
+
+// The names' hash, FNV-1a over UTF-16 units: it can be carried on from one
+// part of a name to the next, so "title" + "_" + "author" hashes without
+// being put together.
+constexpr std::uint64_t hashStart = 0xcbf29ce484222325ull;
+
+std::uint64_t extendHash(std::uint64_t hash, QStringView text)
+{
+    for (const QChar c : text) {
+        hash ^= c.unicode();
+        hash *= 0x100000001b3ull;
+    }
+    return hash;
+}
+
+std::uint64_t joinedHash(QStringView first, QStringView second)
+{
+    return second.isNull() ? extendHash(hashStart, first)
+                           : extendHash(extendHash(extendHash(hashStart, first), u"_"), second);
+}
+
+// Whether a name is in NFC without asking Unicode's tables: every character
+// lies where no character decomposes or combines with its neighbours (ASCII,
+// Latin-1 and Latin Extended, dashes and quotes, CJK punctuation and
+// ideographs, full-width ASCII), as all Chinese and English titles do.
+bool surelyComposed(QStringView name)
+{
+    return std::all_of(name.begin(), name.end(), [](QChar c) {
+        const ushort u = c.unicode();
+        return u < 0x300 || (u >= 0x4E00 && u <= 0x9FFF) || (u >= 0x3000 && u <= 0x303F)
+               || (u >= 0x2010 && u <= 0x2027) || (u >= 0x3400 && u <= 0x4DBF) || (u >= 0xFF01 && u <= 0xFF5E);
+    });
+}
+
+uint slotHash(std::uint64_t hash)
+{
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdull;
+    return uint(hash ^ (hash >> 32));
+}
+
+// A filter in front of a table: a bit per hash, four bits per slot, a sixteenth
+// of the table's size; it keeps in the cache where the table does not, and
+// most names looked for are in no table.
+void addTo(std::vector<std::uint64_t> &filter, uint hash)
+{
+    const size_t bit = (size_t(hash) * 0x9E3779B9u >> 7) % (filter.size() * 64);
+    filter[bit / 64] |= std::uint64_t(1) << (bit % 64);
+}
+
+bool mayHold(const std::vector<std::uint64_t> &filter, uint hash)
+{
+    const size_t bit = (size_t(hash) * 0x9E3779B9u >> 7) % (filter.size() * 64);
+    return filter[bit / 64] >> (bit % 64) & 1;
+}
+
+// Whether `name` is `first` (+ "_" + `second`, unless that is null).
+bool isJoined(QStringView name, QStringView first, QStringView second)
+{
+    if (second.isNull())
+        return name == first;
+    return name.size() == first.size() + 1 + second.size() && name.startsWith(first)
+           && name.at(first.size()) == QLatin1Char('_') && name.endsWith(second);
 }
 
 // Where piece `piece` of a string of `length` bytes starts, and how long it is,
@@ -206,11 +301,14 @@ int histogramBound(const Histogram &a, const Histogram &b)
 
 } // namespace
 
-QString foldedName(QStringView text)
+namespace {
+
+// foldedName into `folded`, which keeps its capacity from call to call.
+void foldInto(QStringView text, QString &folded)
 {
-    QString folded;
-    folded.reserve(int(text.size()));
+    folded.resize(0);
     bool separator = false;
+    bool beyondAscii = false;
     for (qsizetype at = 0; at < text.size(); ++at) {
         uint character = text[at].unicode();
         if (text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate()) {
@@ -224,9 +322,25 @@ QString foldedName(QStringView text)
         if (separator && !folded.isEmpty())
             folded += QLatin1Char('_');
         separator = false;
-        appendCharacter(folded, character);
+        if (character < 0x80) {
+            folded += QChar(ushort(character >= 'A' && character <= 'Z' ? character + 32 : character));
+        } else {
+            appendCharacter(folded, character);
+            beyondAscii = true;
+        }
     }
-    return std::move(folded).toCaseFolded();
+    if (beyondAscii)
+        folded = std::move(folded).toCaseFolded();
+}
+
+} // namespace
+
+QString foldedName(QStringView text)
+{
+    QString folded;
+    folded.reserve(int(text.size()));
+    foldInto(text, folded);
+    return folded;
 }
 
 IndexedFullTextMatcher::~IndexedFullTextMatcher() = default;
@@ -244,7 +358,7 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
         m_paths.push_back(fullText.filePath());
         const QStringView name = fullTextBaseName(m_paths.back());
         m_nameSpans.push_back({int(name.data() - m_paths.back().constData()), int(name.size())});
-        if (!isAscii(name)) {
+        if (!surelyComposed(name)) {
             // Names from a Mac come decomposed (NFD); titles are composed.
             const QString given = name.toString();
             const QString composed = given.normalized(QString::NormalizationForm_C);
@@ -258,14 +372,17 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     while (tableSize < 2 * size_t(count))
         tableSize *= 2;
     m_firstByName.resize(tableSize);
+    m_nameFilter.assign(tableSize / 16, 0);
+    m_foldedFilter.assign(tableSize / 16, 0);
     const size_t mask = tableSize - 1;
     for (int i = 0; i < count; ++i) {
         const QStringView name = baseName(i);
-        const uint hash = qHash(name);
+        const uint hash = slotHash(extendHash(hashStart, name));
         for (size_t at = hash & mask;; at = (at + 1) & mask) {
             Slot &slot = m_firstByName[at];
             if (slot.file < 0) {
                 slot = {i, hash};
+                addTo(m_nameFilter, hash);
                 break;
             }
             if (slot.hash == hash && baseName(slot.file) == name)
@@ -275,31 +392,36 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
 
     // The third pass: folded names, cut names by their folded heads, DOIs.
     m_firstByFolded.resize(tableSize);
+    QString folded;
     for (int i = 0; i < count; ++i) {
         const QStringView name = withoutRepeatMark(baseName(i));
-        const QString folded = foldedName(name);
+        foldInto(name, folded);
         if (!folded.isEmpty()) {
-            const uint hash = qHash(folded);
+            const uint hash = slotHash(extendHash(hashStart, folded));
             for (size_t at = hash & mask;; at = (at + 1) & mask) {
                 Slot &slot = m_firstByFolded[at];
                 if (slot.file < 0) {
                     slot = {i, hash};
+                    addTo(m_foldedFilter, hash);
                     break;
                 }
                 if (slot.hash == hash && foldedBaseName(slot.file) == folded)
                     break;
             }
         }
+        const bool marked = std::any_of(name.begin(), name.end(), [](QChar c) {
+            return c == QLatin1Char('.') || c == QChar(0x7701); // "...", "_省略_"
+        });
         for (const QString &mark : {QStringLiteral("_省略_"), QStringLiteral("...")}) {
+            if (!marked)
+                break;
             for (qsizetype at = name.indexOf(mark); at >= 0; at = name.indexOf(mark, at + 1)) {
                 const QString head = foldedName(name.left(at));
                 QString tail = foldedName(name.mid(at + mark.size()));
                 if (head.isEmpty() || tail.isEmpty())
                     continue;
-                std::vector<CutName> &cuts = m_cutNames[head];
-                if (cuts.empty())
-                    m_headLengths.push_back(head.size());
-                cuts.push_back({std::move(tail), i});
+                m_headLengths.push_back(head.size());
+                m_cutNames[extendHash(hashStart, head)].push_back({head, std::move(tail), i});
             }
         }
         if (baseName(i).startsWith(QLatin1String("10."))) {
@@ -370,29 +492,6 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
         m_pieces[next[size_t(entry.first >> m_bucketShift)]++] = {std::uint32_t(entry.first), entry.second};
 }
 
-QStringList downloadNames(const QString &title, const QString &firstAuthor)
-{
-    // As a browser saves it: the characters Windows forbids become "_".
-    auto saved = [](QString name) {
-        for (QChar &c : name) {
-            if (QStringView(u"\\/:*?\"<>|").contains(c))
-                c = QLatin1Char('_');
-        }
-        return name;
-    };
-    QStringList names;
-    for (const QString &author : authorForms(firstAuthor)) {
-        const QString name = title + QLatin1Char('_') + author;
-        if (name.size() > longestFileName)
-            continue;
-        for (const QString &candidate : {name, saved(title) + QLatin1Char('_') + author, saved(name)}) {
-            if (!names.contains(candidate))
-                names.append(candidate);
-        }
-    }
-    return names;
-}
-
 FullTextMatch IndexedFullTextMatcher::find(const QString &givenTitle, const QString &givenAuthor,
                                            const QString &doi) const
 {
@@ -402,21 +501,35 @@ FullTextMatch IndexedFullTextMatcher::find(const QString &givenTitle, const QStr
     const int exact = firstNamed(title);
     if (exact >= 0)
         return {exact, true};
+
+    // Download names: title_author and title_family, as they stand or as a
+    // browser saves them.
     const QString firstAuthor = givenAuthor.normalized(QString::NormalizationForm_C);
+    const AuthorForms authors = authorForms(firstAuthor);
     int first = -1;
-    for (const QString &name : downloadNames(title, firstAuthor)) {
-        const int found = firstNamed(name);
-        if (found >= 0 && (first < 0 || found < first))
-            first = found;
+    auto consider = [&first](int file) {
+        if (file >= 0 && (first < 0 || file < first))
+            first = file;
+    };
+    const bool titleSaved = std::any_of(title.begin(), title.end(), forbiddenInFileNames);
+    const QString savedTitle = titleSaved ? savedName(title) : QString();
+    for (const QStringView author : authors) {
+        if (title.size() + 1 + author.size() > longestFileName)
+            continue;
+        consider(firstNamed(title, author));
+        if (titleSaved)
+            consider(firstNamed(savedTitle, author));
+        if (std::any_of(author.begin(), author.end(), forbiddenInFileNames))
+            consider(firstNamed(titleSaved ? savedTitle : title, savedName(author)));
     }
     if (first < 0)
-        first = foldedMatch(title, firstAuthor, doi);
+        first = foldedMatch(title, authors, doi);
     if (first < 0 && m_threshold > 0)
         first = nearMatch(localBytes(title));
     return {first, false};
 }
 
-int IndexedFullTextMatcher::foldedMatch(const QString &title, const QString &firstAuthor,
+int IndexedFullTextMatcher::foldedMatch(const QString &title, const AuthorForms &authors,
                                         const QString &doi) const
 {
     int best = -1;
@@ -424,27 +537,41 @@ int IndexedFullTextMatcher::foldedMatch(const QString &title, const QString &fir
         if (file >= 0 && (best < 0 || file < best))
             best = file;
     };
-    const QString foldedTitle = foldedName(title);
+    QString &foldedTitle = m_scratch[0];
+    foldInto(title, foldedTitle);
     if (!foldedTitle.isEmpty()) {
-        QStringList forms({foldedTitle}); // title, title_author, title_family
-        for (const QString &author : authorForms(firstAuthor)) {
-            const QString folded = foldedName(author);
-            if (!folded.isEmpty() && !forms.contains(foldedTitle + QLatin1Char('_') + folded))
-                forms.append(foldedTitle + QLatin1Char('_') + folded);
+        // The forms: title, title_author, title_family (the author part null for the first).
+        QStringView forms[3] = {QStringView()};
+        int formCount = 1;
+        for (const QStringView author : authors) {
+            QString &folded = m_scratch[size_t(formCount)];
+            foldInto(author, folded);
+            if (!folded.isEmpty() && (formCount == 1 || folded != forms[1]))
+                forms[formCount++] = folded;
         }
-        for (const QString &form : forms)
-            consider(firstFolded(form));
+        for (int form = 0; form < formCount; ++form)
+            consider(firstFolded(foldedTitle, forms[form]));
+        // Cut names, through their heads: starts of the folded title.
+        std::uint64_t hash = hashStart;
+        qsizetype hashed = 0;
         for (const int length : m_headLengths) {
             if (length > foldedTitle.size())
                 break;
-            const auto cuts = m_cutNames.constFind(foldedTitle.left(length));
+            hash = extendHash(hash, QStringView(foldedTitle).mid(hashed, length - hashed));
+            hashed = length;
+            const auto cuts = m_cutNames.constFind(hash);
             if (cuts == m_cutNames.constEnd())
                 continue;
             for (const CutName &cut : *cuts) {
                 if (best >= 0 && cut.file >= best)
                     break; // in list order
-                for (const QString &form : forms) {
-                    if (form.size() >= length + cut.tail.size() && form.endsWith(cut.tail)) {
+                if (cut.head.size() != length || !foldedTitle.startsWith(cut.head))
+                    continue;
+                for (int form = 0; form < formCount; ++form) {
+                    const QString whole = forms[form].isNull()
+                                              ? foldedTitle
+                                              : foldedTitle + QLatin1Char('_') + forms[form].toString();
+                    if (whole.size() >= length + cut.tail.size() && whole.endsWith(cut.tail)) {
                         consider(cut.file);
                         break;
                     }
@@ -467,24 +594,28 @@ QString IndexedFullTextMatcher::foldedBaseName(int file) const
     return foldedName(withoutRepeatMark(baseName(file)));
 }
 
-int IndexedFullTextMatcher::firstFolded(const QString &folded) const
+int IndexedFullTextMatcher::firstFolded(QStringView first, QStringView second) const
 {
     const size_t mask = m_firstByFolded.size() - 1;
-    const uint hash = qHash(folded);
+    const uint hash = slotHash(joinedHash(first, second));
+    if (!mayHold(m_foldedFilter, hash))
+        return -1;
     for (size_t at = hash & mask;; at = (at + 1) & mask) {
         const Slot &slot = m_firstByFolded[at];
-        if (slot.file < 0 || (slot.hash == hash && foldedBaseName(slot.file) == folded))
+        if (slot.file < 0 || (slot.hash == hash && isJoined(foldedBaseName(slot.file), first, second)))
             return slot.file;
     }
 }
 
-int IndexedFullTextMatcher::firstNamed(QStringView name) const
+int IndexedFullTextMatcher::firstNamed(QStringView first, QStringView second) const
 {
     const size_t mask = m_firstByName.size() - 1;
-    const uint hash = qHash(name);
+    const uint hash = slotHash(joinedHash(first, second));
+    if (!mayHold(m_nameFilter, hash))
+        return -1;
     for (size_t at = hash & mask;; at = (at + 1) & mask) {
         const Slot &slot = m_firstByName[at];
-        if (slot.file < 0 || (slot.hash == hash && baseName(slot.file) == name))
+        if (slot.file < 0 || (slot.hash == hash && isJoined(baseName(slot.file), first, second)))
             return slot.file;
     }
 }

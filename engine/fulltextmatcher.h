@@ -48,10 +48,6 @@ public:
                                const QString &doi = QString()) const = 0;
 };
 
-// The base names the second pass looks for (none without an author, none
-// longer than a file name can be).
-QStringList downloadNames(const QString &title, const QString &firstAuthor);
-
 // A name as the third pass compares it: every run of characters that are
 // neither letters nor digits becomes one "_", none at either end, and letters
 // are case-folded. "Graph: a Survey?" gives "graph_a_survey".
@@ -84,6 +80,7 @@ public:
     // How the near pass searches: the cheaper way per title, or always one
     // way (for tests: both must choose what the scan of the whole list chooses).
     enum class NearSearch { Cheaper, Pieces, Scan };
+    struct AuthorForms; // the first author and the family name, as views
 
     IndexedFullTextMatcher(const QFileInfoList &fullTexts, int threshold,
                            NearSearch search = NearSearch::Cheaper);
@@ -97,12 +94,16 @@ private:
 
     struct CutName
     {
-        QString tail; // folded
+        QString head; // folded, before the mark
+        QString tail; // folded, after it
         int file;
     };
-    int foldedMatch(const QString &title, const QString &firstAuthor, const QString &doi) const;
-    int firstFolded(const QString &folded) const; // the first file whose base name folds to it, or -1
-    QString foldedBaseName(int file) const;       // without its repeat mark
+    int foldedMatch(const QString &title, const AuthorForms &authors, const QString &doi) const;
+    // The first file whose base name is `first` (+ "_" + `second`, unless that
+    // is null), or -1; the same for the folded base names.
+    int firstNamed(QStringView first, QStringView second = QStringView()) const;
+    int firstFolded(QStringView first, QStringView second) const;
+    QString foldedBaseName(int file) const; // without its repeat mark
     int nearMatch(const QByteArray &title) const;
     int nearByPieces(const QByteArray &title, size_t scanned) const;
     int nearByScan(const QByteArray &title) const;
@@ -115,7 +116,6 @@ private:
             return m_composedNames[size_t(span.start)];
         return QStringView(m_paths[size_t(file)]).mid(span.start, span.size);
     }
-    int firstNamed(QStringView name) const; // the first file of that base name, or -1
     int nameLength(int file) const { return int(m_offsets[size_t(file) + 1] - m_offsets[size_t(file)]); }
 
     int m_threshold;
@@ -136,7 +136,9 @@ private:
     };
     std::vector<Slot> m_firstByName;           // open addressing
     std::vector<Slot> m_firstByFolded;         // the same for the folded names (hash of the folded name)
-    QHash<QString, std::vector<CutName>> m_cutNames; // by folded head, in list order
+    std::vector<std::uint64_t> m_nameFilter;   // which hashes the two tables may hold
+    std::vector<std::uint64_t> m_foldedFilter;
+    QHash<std::uint64_t, std::vector<CutName>> m_cutNames; // by their folded head's hash, in list order
     std::vector<int> m_headLengths;            // of those heads, ascending
     QHash<QString, int> m_firstByDoi;          // names that start with "10.", case-folded
     std::vector<char> m_bytes;                 // local bytes of every base name, one after the other
@@ -157,6 +159,7 @@ private:
     mutable std::vector<std::uint32_t> m_seen; // lookup number that last saw each file
     mutable std::uint32_t m_lookups = 0;
     std::unique_ptr<PrefixHashes> m_hashes;    // scratch of one lookup
+    mutable std::array<QString, 3> m_scratch;  // folded title and authors of one lookup
 };
 
 #endif
