@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QSpinBox>
+#include <QFileInfo>
 #include <QTextCodec>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -162,7 +163,11 @@ void EnwDialog::runBatch()
     qDebug() << (QStringLiteral("待检索全文的文献有：") + QString::number(records, 10));
     qDebug() << (QStringLiteral("全文数据库共有文献：") + QString::number(fullTexts.size(), 10));
     int matched = 0;
-    if (records > 0) {
+    if (!QFileInfo(folderPath).isDir()) {
+        // An unplugged drive or a typo: last run's linked output stays as it is.
+        qWarning() << (QStringLiteral("全文数据库所属路径文件夹不存在！") + QStringLiteral(":") + folderPath);
+        resetConsoleColour();
+    } else if (records > 0) {
         matched = createNewEnwFile(dataList, fullTexts, savePath, codec);
     } else {
         // Nothing to link: an existing file at the output path keeps its bytes.

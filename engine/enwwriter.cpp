@@ -4,6 +4,7 @@
 #include "engine/fulltextmatcher.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTextCodec>
@@ -30,6 +31,8 @@ QString protectedFileReason(const QString &outputPath, const QString &sourcePath
     const QFileInfo output(outputPath);
     if (!output.exists())
         return QString();
+    if (!output.isFile() && !output.isDir()) // a device, a FIFO, a socket: never replaced
+        return QStringLiteral("不是普通文件");
     if (!sourcePath.isEmpty() && sameFile(output, QFileInfo(sourcePath)))
         return QStringLiteral("与原Enw文件是同一个文件");
     // Only a full text of the same name (as given or as resolved) can be it.
@@ -71,6 +74,18 @@ QString absolutePathOf(const QFileInfo &file)
         return path;
 #endif
     return file.absoluteFilePath();
+}
+
+bool alreadyAttached(const QStringList &attachments, const QString &path)
+{
+    for (const QString &attached : attachments) {
+        if (QDir::cleanPath(attached) == path)
+            return true;
+        const QByteArray identity = fileIdentity(attached);
+        if (!identity.isEmpty() && identity == fileIdentity(path))
+            return true;
+    }
+    return false;
 }
 
 void reportWriteFailure(const QString &outputPath, const QString &reason,
@@ -187,6 +202,8 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end)
             facts.firstAuthor = entry.mid(2, int(semicolon - entry.begin()) - 2).simplified();
         } else if (facts.doi.isEmpty() && tag.compare(QLatin1String("%R"), Qt::CaseInsensitive) == 0) {
             facts.doi = doiIn(entry);
+        } else if (tag == QLatin1String("%>")) {
+            facts.attachments.append(entry.mid(2).trimmed());
         }
         ++at;
     } while (at < lines.size() && lines.at(at) != QLatin1String("\r\n")
@@ -241,7 +258,10 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
             message += QLatin1Char(' ');
             appendQuoted(message, missMessage);
         } else {
-            out << attachment << path << lineEnd;
+            // A record that names the file already (a run over an earlier
+            // output) keeps its line and gets no second one.
+            if (!alreadyAttached(record.attachments, path))
+                out << attachment << path << lineEnd;
             message += QLatin1String(" ------ ");
             appendQuoted(message, path);
             ++linked;

@@ -24,6 +24,7 @@ struct RecordFacts
 {
     QString firstAuthor; // of the first "%A" line, before any ";" or "；", simplified
     QString doi;         // of the first "%R" line that holds one ("10.…/…"), without "doi:" or a resolver
+    QStringList attachments; // the paths its "%>" lines name
 };
 RecordFacts recordFactsIn(const QStringList &lines, int from, int *end);
 

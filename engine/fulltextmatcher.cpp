@@ -347,7 +347,9 @@ IndexedFullTextMatcher::~IndexedFullTextMatcher() = default;
 
 IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, int threshold,
                                                NearSearch search)
-    : m_threshold(std::max(0, threshold)), m_search(search), m_hashes(new PrefixHashes)
+    // No two strings the reader and the collector can give lie more than 2^28
+    // bytes apart, so a larger threshold changes nothing but the arithmetic.
+    : m_threshold(std::clamp(threshold, 0, 1 << 28)), m_search(search), m_hashes(new PrefixHashes)
 {
     // The base names are views into the full texts' paths (shared, not
     // copied), and the exact pass's table holds the first position of each.
@@ -465,7 +467,7 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
 
     // Pieces, grouped by bucket with a counting sort: about one per bucket.
     std::vector<std::pair<std::uint64_t, int>> keyed;
-    keyed.reserve(size_t(count) * size_t(pieces));
+    keyed.reserve(size_t(count) * size_t(std::min(pieces, int(m_byLength.size())))); // no name has more pieces than bytes
     PrefixHashes hashes;
     for (int i = 0; i < count; ++i) {
         const int length = nameLength(i);

@@ -191,6 +191,7 @@ void TestBatchRun::missingFolder()
 {
     const QString source = makeLibrary();
     const QString folder = m_root + "/nowhere";
+    QVERIFY(writeBytes(m_root + "/out.enw", "last run's links"));
     setPaths(source, folder, m_root + "/out.enw");
     start();
     QCOMPARE(console(),
@@ -199,10 +200,9 @@ void TestBatchRun::missingFolder()
                                  {"OutPut:\"全文数据库路径:" + folder + "\"", black},
                                  {"OutPut:\"待检索全文的文献有：3\"", black},
                                  {"OutPut:\"全文数据库共有文献：0\"", black},
-                                 {"Warning:\"%T Deep learning\" " + miss, red},
-                                 {"Warning:\"%T 数据挖掘方法\" " + miss, red},
-                                 {"Warning:\"%T Missing book\" " + miss, red},
+                                 {QStringLiteral("Warning:\"全文数据库所属路径文件夹不存在！:") + folder + "\"", red},
                                  {"OutPut:\"检索到全文的文献有：0/3\"", black}}));
+    QCOMPARE(readBytes(m_root + "/out.enw"), QByteArray("last run's links"));
 }
 
 void TestBatchRun::secondRunClearsTheFirst()

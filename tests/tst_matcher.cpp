@@ -178,6 +178,8 @@ void TestMatcher::knownChoices()
     QCOMPARE(zero.find("xbcdefgh").index, 2);
     QCOMPARE(zero.find("Ybcdefgh").index, -1);
     QCOMPARE(zero.find("XBCDEFGH").index, 2); // folded: letter case aside
+    const IndexedFullTextMatcher huge(files, std::numeric_limits<int>::max()); // not sized by the threshold
+    QCOMPARE(huge.find("a completely different and much longer title").index, 0);
 }
 
 QTEST_GUILESS_MAIN(TestMatcher)

@@ -142,6 +142,11 @@ void TestWriter::matching_data()
         << utf8 << QStringList({"Title.pdf"}) << QStringList({"%T Title\r\n", "%> /old.pdf\r\n"}) << 2
         << QStringList({"%T Title\r\n", "%> @/Title.pdf\r\n", "%> /old.pdf\r\n"})
         << QStringList({"D:\"%T Title\" ------ \"@/Title.pdf\""}) << 1;
+    QTest::newRow("a run over its own output adds no second line")
+        << utf8 << QStringList({"Title.pdf", "Other.pdf"})
+        << QStringList({"%T Title\r\n", "%> @/Title.pdf\r\n", "%T Other\r\n", "%> @/./Other.pdf \r\n"}) << 2
+        << QStringList({"%T Title\r\n", "%> @/Title.pdf\r\n", "%T Other\r\n", "%> @/./Other.pdf \r\n"})
+        << QStringList({"D:\"%T Title\" ------ \"@/Title.pdf\"", "D:\"%T Other\" ------ \"@/Other.pdf\""}) << 2;
     QTest::newRow("empty title: not even an empty base name")
         << utf8 << QStringList({"abc.pdf", ".pdf"}) << QStringList({"%T\r\n"}) << 2
         << QStringList({"%T\r\n"}) << QStringList({"W:\"%T\" " + missMessage}) << 0;
@@ -236,7 +241,8 @@ void TestWriter::matching()
     const QString library = m_root + "/lib";
     const QString out = m_root + "/matching.enw";
     LogCapture capture;
-    QCOMPARE(writeLinkedEnw(lines, fullTexts(files), out, m_codec, threshold, [&capture] { capture.reset(); }),
+    QCOMPARE(writeLinkedEnw(lines.replaceInStrings("@", library), fullTexts(files), out, m_codec, threshold,
+                            [&capture] { capture.reset(); }),
              linked);
     QCOMPARE(readBytes(out), utf16WithMark(written.join(QString()).replace("@", library)));
     QCOMPARE(capture.lines(), log.replaceInStrings("@", library));
@@ -346,18 +352,22 @@ void TestWriter::failures_data()
     QTest::newRow("a folder at that path") << "@folder" << "Filename refers to a directory";
     QTest::newRow("the source, through a link") << "@alias.enw" << QStringLiteral("与原Enw文件是同一个文件");
     QTest::newRow("a full text") << "@lib/Title.pdf" << QStringLiteral("这是一个全文文件");
+    QTest::newRow("a fifo") << "@fifo" << QStringLiteral("不是普通文件");
 }
 
 void TestWriter::failures()
 {
     QFETCH(QString, target);
     QFETCH(QString, reason);
-    if (target == QLatin1String("@alias.enw"))
-        UNIX_ONLY("symbolic links");
+    if (target == QLatin1String("@alias.enw") || target == QLatin1String("@fifo"))
+        UNIX_ONLY("symbolic links and fifos");
     QVERIFY(QDir().mkpath(m_root + "/folder/inside"));
     QVERIFY(writeBytes(m_root + "/folder/inside/keep.txt", "keep"));
     QVERIFY(writeBytes(m_root + "/refs.enw", "%0 A\n") && makeFiles(m_root, {"lib/Title.pdf"}));
     QFile::link(m_root + "/refs.enw", m_root + "/alias.enw");
+#ifdef Q_OS_UNIX
+    ::mkfifo(QFile::encodeName(m_root + "/fifo").constData(), 0600);
+#endif
     const QString out = target.replace("@", m_root + "/");
     const QStringList before = QDir(m_root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     const QStringList beforeHere = QDir::current().entryList(QDir::AllEntries | QDir::Hidden);
