@@ -169,6 +169,19 @@ bool mayHold(const std::vector<std::uint64_t> &filter, uint hash)
     return filter[bit / 64] >> (bit % 64) & 1;
 }
 
+// Open addressing: the slot of `hash` that holds a name `sameName` accepts,
+// or else the free slot where that name goes.
+template<typename Table, typename Same>
+auto &slotFor(Table &table, uint hash, Same sameName)
+{
+    const size_t mask = table.size() - 1;
+    for (size_t at = hash & mask;; at = (at + 1) & mask) {
+        auto &slot = table[at];
+        if (slot.file < 0 || (slot.hash == hash && sameName(slot.file)))
+            return slot;
+    }
+}
+
 // Whether `name` is `first` (+ "_" + `second`, unless that is null).
 bool isJoined(QStringView name, QStringView first, QStringView second)
 {
@@ -376,19 +389,13 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     m_firstByName.resize(tableSize);
     m_nameFilter.assign(tableSize / 16, 0);
     m_foldedFilter.assign(tableSize / 16, 0);
-    const size_t mask = tableSize - 1;
     for (int i = 0; i < count; ++i) {
         const QStringView name = baseName(i);
         const uint hash = slotHash(extendHash(hashStart, name));
-        for (size_t at = hash & mask;; at = (at + 1) & mask) {
-            Slot &slot = m_firstByName[at];
-            if (slot.file < 0) {
-                slot = {i, hash};
-                addTo(m_nameFilter, hash);
-                break;
-            }
-            if (slot.hash == hash && baseName(slot.file) == name)
-                break; // an earlier file of that name keeps the slot
+        Slot &slot = slotFor(m_firstByName, hash, [&](int file) { return baseName(file) == name; });
+        if (slot.file < 0) { // else an earlier file of that name keeps the slot
+            slot = {i, hash};
+            addTo(m_nameFilter, hash);
         }
     }
 
@@ -400,15 +407,10 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
         foldInto(name, folded);
         if (!folded.isEmpty()) {
             const uint hash = slotHash(extendHash(hashStart, folded));
-            for (size_t at = hash & mask;; at = (at + 1) & mask) {
-                Slot &slot = m_firstByFolded[at];
-                if (slot.file < 0) {
-                    slot = {i, hash};
-                    addTo(m_foldedFilter, hash);
-                    break;
-                }
-                if (slot.hash == hash && foldedBaseName(slot.file) == folded)
-                    break;
+            Slot &slot = slotFor(m_firstByFolded, hash, [&](int file) { return foldedBaseName(file) == folded; });
+            if (slot.file < 0) {
+                slot = {i, hash};
+                addTo(m_foldedFilter, hash);
             }
         }
         const bool marked = std::any_of(name.begin(), name.end(), [](QChar c) {
@@ -598,28 +600,20 @@ QString IndexedFullTextMatcher::foldedBaseName(int file) const
 
 int IndexedFullTextMatcher::firstFolded(QStringView first, QStringView second) const
 {
-    const size_t mask = m_firstByFolded.size() - 1;
     const uint hash = slotHash(joinedHash(first, second));
     if (!mayHold(m_foldedFilter, hash))
         return -1;
-    for (size_t at = hash & mask;; at = (at + 1) & mask) {
-        const Slot &slot = m_firstByFolded[at];
-        if (slot.file < 0 || (slot.hash == hash && isJoined(foldedBaseName(slot.file), first, second)))
-            return slot.file;
-    }
+    return slotFor(m_firstByFolded, hash, [&](int file) {
+               return isJoined(foldedBaseName(file), first, second);
+           }).file;
 }
 
 int IndexedFullTextMatcher::firstNamed(QStringView first, QStringView second) const
 {
-    const size_t mask = m_firstByName.size() - 1;
     const uint hash = slotHash(joinedHash(first, second));
     if (!mayHold(m_nameFilter, hash))
         return -1;
-    for (size_t at = hash & mask;; at = (at + 1) & mask) {
-        const Slot &slot = m_firstByName[at];
-        if (slot.file < 0 || (slot.hash == hash && isJoined(baseName(slot.file), first, second)))
-            return slot.file;
-    }
+    return slotFor(m_firstByName, hash, [&](int file) { return isJoined(baseName(file), first, second); }).file;
 }
 
 const std::vector<IndexedFullTextMatcher::Histogram> &IndexedFullTextMatcher::histogramsOf(int length) const
