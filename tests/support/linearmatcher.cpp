@@ -17,15 +17,21 @@ QString nameWithoutLastSuffix(const QFileInfo &file)
     return (dot < 0 ? name : name.left(dot)).normalized(QString::NormalizationForm_C);
 }
 
-QString fold(QString text)
+// Words of letters and decimal digits, joined by "_", without letter case.
+QString fold(const QString &text)
 {
-    static const QRegularExpression separators(QStringLiteral("[^\\p{L}\\p{Nd}]+"));
-    text.replace(separators, QStringLiteral("_"));
-    while (text.startsWith(QLatin1Char('_')))
-        text.remove(0, 1);
-    while (text.endsWith(QLatin1Char('_')))
-        text.chop(1);
-    return text.toCaseFolded();
+    QStringList words({QString()});
+    for (const uint code : text.toUcs4()) {
+        const QChar::Category category = QChar::category(code);
+        if ((category >= QChar::Letter_Uppercase && category <= QChar::Letter_Other)
+            || category == QChar::Number_DecimalDigit)
+            words.last() += QString::fromUcs4(&code, 1);
+        else if (!words.last().isEmpty())
+            words.append(QString());
+    }
+    if (words.last().isEmpty())
+        words.removeLast();
+    return words.join(QLatin1Char('_')).toCaseFolded();
 }
 
 QString withoutCopyMarks(QString name)
@@ -72,6 +78,13 @@ LinearFullTextMatcher::LinearFullTextMatcher(const QFileInfoList &fullTexts, int
         m_names << nameWithoutLastSuffix(file);
         m_stripped << withoutCopyMarks(m_names.last());
         m_folded << fold(m_stripped.last());
+        QList<QPair<QString, QString>> cuts; // folded head and tail at each mark
+        for (const QString &mark : {QStringLiteral("_省略_"), QStringLiteral("...")}) {
+            const QString &stripped = m_stripped.last();
+            for (int at = stripped.indexOf(mark); at >= 0; at = stripped.indexOf(mark, at + 1))
+                cuts.append({fold(stripped.left(at)), fold(stripped.mid(at + mark.size()))});
+        }
+        m_cuts.append(cuts);
     }
 }
 
@@ -124,19 +137,16 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
     }
     for (int i = 0; i < m_fullTexts.size(); ++i) {
         const QString &name = m_names.at(i);
-        const QString &stripped = m_stripped.at(i);
         if (forms.contains(m_folded.at(i)))
             return {i, false};
-        for (const QString &mark : {QStringLiteral("_省略_"), QStringLiteral("...")}) {
-            for (int at = stripped.indexOf(mark); at >= 0; at = stripped.indexOf(mark, at + 1)) {
-                const QString head = fold(stripped.left(at));
-                const QString tail = fold(stripped.mid(at + mark.size()));
-                if (head.isEmpty() || tail.isEmpty() || !foldedTitle.startsWith(head))
-                    continue;
-                for (const QString &form : forms) {
-                    if (form.endsWith(tail) && form.size() >= head.size() + tail.size())
-                        return {i, false};
-                }
+        for (const auto &cut : m_cuts.at(i)) {
+            const QString &head = cut.first;
+            const QString &tail = cut.second;
+            if (head.isEmpty() || tail.isEmpty() || !foldedTitle.startsWith(head))
+                continue;
+            for (const QString &form : forms) {
+                if (form.endsWith(tail) && form.size() >= head.size() + tail.size())
+                    return {i, false};
             }
         }
         if (doi.startsWith(QLatin1String("10."))) {

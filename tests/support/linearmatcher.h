@@ -19,6 +19,7 @@ private:
     QStringList m_names;    // base names, composed
     QStringList m_stripped; // the same without copy marks
     QStringList m_folded;   // those, folded
+    QList<QList<QPair<QString, QString>>> m_cuts; // folded head and tail at each cut mark
     int m_threshold;
 };
 
