@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QSpinBox>
-#include <QFileInfo>
 #include <QTextCodec>
 #include <QTextCursor>
 #include <QTextEdit>

@@ -76,16 +76,19 @@ QString absolutePathOf(const QFileInfo &file)
     return file.absoluteFilePath();
 }
 
+// Whether one of a record's "%>" lines names the file at `path`: the same
+// text once cleaned, or another spelling of the same file.
 bool alreadyAttached(const QStringList &attachments, const QString &path)
 {
-    for (const QString &attached : attachments) {
-        if (QDir::cleanPath(attached) == path)
-            return true;
-        const QByteArray identity = fileIdentity(attached);
-        if (!identity.isEmpty() && identity == fileIdentity(path))
-            return true;
-    }
-    return false;
+    if (attachments.isEmpty())
+        return false;
+    if (std::any_of(attachments.begin(), attachments.end(),
+                    [&path](const QString &attached) { return QDir::cleanPath(attached) == path; }))
+        return true;
+    const QByteArray identity = fileIdentity(path);
+    return !identity.isEmpty()
+           && std::any_of(attachments.begin(), attachments.end(),
+                          [&identity](const QString &attached) { return fileIdentity(attached) == identity; });
 }
 
 void reportWriteFailure(const QString &outputPath, const QString &reason,

@@ -31,14 +31,16 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end);
 // Writes `lines` unchanged and in order to `outputPath`, encoded with `codec`
 // and a byte-order mark (no mark when nothing is written), and after every title
 // line for which `matcher` finds a full text adds "%> " + its absolute path +
-// "\r\n". Logs each exact match (debug), near match and miss (warning, followed
-// by `afterWarning`). Returns the number of title lines linked.
+// "\r\n", unless a "%>" line of that record names the file already. Logs each
+// exact match (debug), near match and miss (warning, followed by
+// `afterWarning`). Returns the number of title lines linked.
 //
 // The file is replaced atomically: when it cannot be created or written
 // completely, whatever stood at `outputPath` stays untouched, one warning names
 // the path and the reason, and the result is 0. The same happens, before
 // anything is written, when `outputPath` leads to the file at `sourcePath` or
-// to one of the full texts. An empty title is never linked.
+// to one of the full texts, or is neither a regular file nor a folder (a
+// device, a FIFO, a socket). An empty title is never linked.
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
