@@ -185,7 +185,8 @@ int EnwDialog::parseUTF16EnwFile(QString enwFilePath, QStringList &dataList, QTe
 
 bool EnwDialog::getAllFullText(QString pdfFolderPath, QFileInfoList &allFileInfoList)
 {
-    collectFullTexts(pdfFolderPath, allFileInfoList, [this] { resetConsoleColour(); });
+    m_linkTargets.clear();
+    collectFullTexts(pdfFolderPath, allFileInfoList, [this] { resetConsoleColour(); }, &m_linkTargets);
     return true;
 }
 
@@ -194,5 +195,5 @@ int EnwDialog::createNewEnwFile(QStringList dataList, QFileInfoList fullTextList
 {
     const int threshold = form->spinBoxEditDis->value();
     return writeLinkedEnw(dataList, fullTextList, newEnwFilePath, enwCodec, threshold,
-                          [this] { resetConsoleColour(); }, form->comboBoxEnw->currentText());
+                          [this] { resetConsoleColour(); }, form->comboBoxEnw->currentText(), m_linkTargets);
 }

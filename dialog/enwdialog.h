@@ -42,6 +42,7 @@ private:
 
     EnwDialogForm *form;
     bool m_running = false;
+    QList<QByteArray> m_linkTargets; // of the full texts of this run that are file links
 };
 
 #endif

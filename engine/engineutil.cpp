@@ -23,6 +23,18 @@ QByteArray fileIdentity(const QString &path)
 #endif
 }
 
+int hardLinkCount(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat status;
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0)
+        return int(status.st_nlink);
+#else
+    Q_UNUSED(path)
+#endif
+    return 1;
+}
+
 bool isAscii(QStringView text)
 {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });

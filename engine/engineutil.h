@@ -11,6 +11,9 @@
 // the path), else the canonical path. Empty when it cannot be looked at.
 QByteArray fileIdentity(const QString &path);
 
+// How many hard links the file at `path` has (1 where that cannot be told).
+int hardLinkCount(const QString &path);
+
 // Whether every character or byte is ASCII, which every local encoding
 // spells alike.
 bool isAscii(QStringView text);

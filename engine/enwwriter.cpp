@@ -26,7 +26,7 @@ bool sameFile(const QFileInfo &first, const QFileInfo &second)
 // Why `outputPath` must not be written over, or an empty string: it is the
 // source itself, or one of the full texts about to be linked.
 QString protectedFileReason(const QString &outputPath, const QString &sourcePath,
-                            const QFileInfoList &fullTexts)
+                            const QFileInfoList &fullTexts, const QList<QByteArray> &linkTargets)
 {
     const QFileInfo output(outputPath);
     if (!output.exists())
@@ -35,9 +35,20 @@ QString protectedFileReason(const QString &outputPath, const QString &sourcePath
         return QStringLiteral("不是普通文件");
     if (!sourcePath.isEmpty() && sameFile(output, QFileInfo(sourcePath)))
         return QStringLiteral("与原Enw文件是同一个文件");
-    // Only a full text of the same name (as given or as resolved) can be it.
+    // A full text of another name can be it only through a file link, which
+    // the collector names, or as another hard link of it: then all are looked at.
+    const QByteArray identity = fileIdentity(output.absoluteFilePath());
+    if (linkTargets.contains(identity))
+        return QStringLiteral("这是一个全文文件");
+    const bool hardLinked = hardLinkCount(output.absoluteFilePath()) > 1;
+    // Else only a full text of the same name (as given or as resolved) can be it.
     const QString names[] = {output.fileName(), QFileInfo(output.canonicalFilePath()).fileName()};
     for (const QFileInfo &fullText : fullTexts) {
+        if (hardLinked) {
+            if (fileIdentity(fullText.filePath()) == identity)
+                return QStringLiteral("这是一个全文文件");
+            continue;
+        }
         const QString path = fullText.filePath();
         const QStringView name = fileNameIn(path);
         if ((name.compare(names[0], Qt::CaseInsensitive) == 0
@@ -218,7 +229,8 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end)
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
-                   const std::function<void()> &afterWarning, const QString &sourcePath)
+                   const std::function<void()> &afterWarning, const QString &sourcePath,
+                   const QList<QByteArray> &linkTargets)
 {
     if (outputPath.isEmpty()) {
         // A save file without a name would put its temporary file into the
@@ -226,7 +238,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         reportWriteFailure(outputPath, QStringLiteral("No file name specified"), afterWarning);
         return 0;
     }
-    const QString refusal = protectedFileReason(outputPath, sourcePath, fullTexts);
+    const QString refusal = protectedFileReason(outputPath, sourcePath, fullTexts, linkTargets);
     if (!refusal.isEmpty()) {
         reportWriteFailure(outputPath, refusal, afterWarning);
         return 0;
@@ -295,8 +307,9 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
 
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec, int threshold,
-                   const std::function<void()> &afterWarning, const QString &sourcePath)
+                   const std::function<void()> &afterWarning, const QString &sourcePath,
+                   const QList<QByteArray> &linkTargets)
 {
     const IndexedFullTextMatcher matcher(fullTexts, threshold);
-    return writeLinkedEnw(lines, fullTexts, outputPath, codec, matcher, afterWarning, sourcePath);
+    return writeLinkedEnw(lines, fullTexts, outputPath, codec, matcher, afterWarning, sourcePath, linkTargets);
 }

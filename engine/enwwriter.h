@@ -39,18 +39,22 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end);
 // completely, whatever stood at `outputPath` stays untouched, one warning names
 // the path and the reason, and the result is 0. The same happens, before
 // anything is written, when `outputPath` leads to the file at `sourcePath` or
-// to one of the full texts, or is neither a regular file nor a folder (a
-// device, a FIFO, a socket). An empty title is never linked.
+// to one of the full texts (by name, as a hard link, or as the target of a
+// full text in `linkTargets`, which collectFullTexts gives), or is neither a
+// regular file nor a folder (a device, a FIFO, a socket). An empty title is
+// never linked.
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
                    const std::function<void()> &afterWarning = {},
-                   const QString &sourcePath = QString());
+                   const QString &sourcePath = QString(),
+                   const QList<QByteArray> &linkTargets = {});
 
 // The same with the product's matcher for `threshold` (0 turns the near pass off).
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec, int threshold,
                    const std::function<void()> &afterWarning = {},
-                   const QString &sourcePath = QString());
+                   const QString &sourcePath = QString(),
+                   const QList<QByteArray> &linkTargets = {});
 
 #endif

@@ -38,6 +38,7 @@ struct Entry
     QString sortKey; // the name in lower case, for names beyond ASCII
     bool folder = false;
     bool file = false;
+    bool link = false;
 
     // A character of the name in lower case: QDir's order ignores letter case.
     ushort lowerAt(int at) const
@@ -97,6 +98,7 @@ std::vector<Entry> listFolder(const QString &folderPath, QStringList &undecodabl
             entry.sortKey = entry.name.toLower();
         }
         unsigned char type = item->d_type;
+        entry.link = type == DT_LNK;
         if (type == DT_LNK || type == DT_UNKNOWN) {
             struct stat status;
             const QByteArray path = folder + '/' + raw;
@@ -120,6 +122,7 @@ std::vector<Entry> listFolder(const QString &folderPath, QStringList &undecodabl
         entry.sortKey = entry.name.toLower();
         entry.folder = info.isDir();
         entry.file = info.isFile() && isFullTextName(entry.name);
+        entry.link = info.isSymLink();
         entries.push_back(std::move(entry));
     }
 #endif
@@ -132,6 +135,7 @@ struct Walk
     QFileInfoList &fullTexts;
     const std::function<void()> &afterWarning;
     QSet<QByteArray> visited; // identities of the folders walked so far
+    QList<QByteArray> *linkTargets;
 };
 
 void walk(const QString &folderPath, Walk &state)
@@ -167,6 +171,8 @@ void walk(const QString &folderPath, Walk &state)
             appendQuoted(message, path);
             qDebug().noquote().nospace() << message;
             state.fullTexts.append(QFileInfo(path));
+            if (entry.link && state.linkTargets)
+                state.linkTargets->append(fileIdentity(path));
             continue;
         }
         if (!entry.folder)
@@ -186,9 +192,9 @@ void walk(const QString &folderPath, Walk &state)
 } // namespace
 
 void collectFullTexts(const QString &folderPath, QFileInfoList &fullTexts,
-                      const std::function<void()> &afterWarning)
+                      const std::function<void()> &afterWarning, QList<QByteArray> *linkTargets)
 {
-    Walk state{fullTexts, afterWarning, {}};
+    Walk state{fullTexts, afterWarning, {}, linkTargets};
     const QByteArray root = fileIdentity(folderPath.isEmpty() ? QStringLiteral(".") : folderPath);
     if (!root.isEmpty())
         state.visited.insert(root);

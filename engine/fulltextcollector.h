@@ -1,6 +1,7 @@
 #ifndef ENWLINK_FULLTEXTCOLLECTOR_H
 #define ENWLINK_FULLTEXTCOLLECTOR_H
 
+#include <QByteArray>
 #include <QFileInfoList>
 #include <QString>
 
@@ -24,7 +25,11 @@
 //   path made of it leads back to it) is passed over; on Unix each one gets a
 //   warning before the folder's files, followed by `afterWarning`.
 // - Entries already in `fullTexts` stay in front.
+// - With `linkTargets`, the identities (fileIdentity) of the files that full
+//   texts which are file links lead to are appended there: a full text and its
+//   target may have different names.
 void collectFullTexts(const QString &folderPath, QFileInfoList &fullTexts,
-                      const std::function<void()> &afterWarning = {});
+                      const std::function<void()> &afterWarning = {},
+                      QList<QByteArray> *linkTargets = nullptr);
 
 #endif

@@ -12,6 +12,10 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 static const QString miss = QStringLiteral("\"未找到全文，1、全文不存在，2、或者文献标题与对应文件名不完全一致!\"");
 
 class TestBatchRun : public QObject
@@ -25,6 +29,8 @@ private slots:
     void emptyInputs_data();
     void emptyInputs();
     void outputPathEmpty();
+    void refusedOutputs_data();
+    void refusedOutputs();
     void missingSource();
     void missingFolder();
     void secondRunClearsTheFirst();
@@ -163,6 +169,35 @@ void TestBatchRun::outputPathEmpty()
     QCOMPARE(lines.at(7), (ConsoleLine{"Warning:\"无法写入新Enw文件: (No file name specified)\"", red}));
     QCOMPARE(lines.at(8), (ConsoleLine{"OutPut:\"检索到全文的文献有：0/3\"", black}));
     QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::Hidden), before);
+}
+
+void TestBatchRun::refusedOutputs_data()
+{
+    QTest::addColumn<QString>("output"); // below the test's folder
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("the source") << "refs.enw" << QStringLiteral("与原Enw文件是同一个文件");
+    QTest::newRow("the target of a linked full text") << "store/real.pdf" << QStringLiteral("这是一个全文文件");
+    QTest::newRow("a hard link of a full text") << "store/hard.bin" << QStringLiteral("这是一个全文文件");
+}
+
+void TestBatchRun::refusedOutputs()
+{
+    UNIX_ONLY("symbolic and hard links");
+    QFETCH(QString, output);
+    QFETCH(QString, reason);
+    const QString source = makeLibrary();
+    QVERIFY(makeFiles(m_root + "/store", {"real.pdf"}) && writeBytes(m_root + "/store/real.pdf", "%PDF"));
+    QVERIFY(QFile::link(m_root + "/store/real.pdf", m_root + "/lib/Linked title.pdf"));
+#ifdef Q_OS_UNIX
+    QVERIFY(::link(QFile::encodeName(m_root + "/lib/A/Deep learning.pdf").constData(),
+                   QFile::encodeName(m_root + "/store/hard.bin").constData()) == 0);
+#endif
+    const QString path = m_root + "/" + output;
+    const QByteArray before = readBytes(path);
+    setPaths(source, m_root + "/lib", path);
+    start();
+    QVERIFY(console().contains(ConsoleLine{"Warning:\"无法写入新Enw文件:" + path + " (" + reason + ")\"", red}));
+    QCOMPARE(readBytes(path), before);
 }
 
 void TestBatchRun::missingSource()
