@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTextCodec>
 #include <QTextStream>
 
@@ -90,29 +91,36 @@ Encoding detectEncoding(const QByteArray &head)
     return Encoding::Unmarked;
 }
 
-// How the file's lines end: LF (alone or after CR), or, in a file that has CR
-// but no LF anywhere (old Mac files), CR. Looks at code units of `unitSize`
-// bytes in the given byte order and stops at the first LF.
-QChar lineBreakOf(QFile &file, int unitSize, bool bigEndian)
+// Whether the file's lines end at CR: when CRs that no LF follows outnumber
+// the LFs (old Mac files, and files of such lines with a stray LF), lines end
+// at CR, LF or CR LF; else at LF. Looks at code units of `unitSize` bytes in
+// the given byte order.
+bool endsAtCarriageReturn(QFile &file, int unitSize, bool bigEndian)
 {
     file.seek(0);
-    bool sawCarriageReturn = false;
+    qint64 lineFeeds = 0;
+    qint64 loneReturns = 0;
+    bool pendingReturn = false; // a CR whose next unit is not read yet
     const qint64 chunkSize = qint64(1) << 16;
     while (!file.atEnd()) {
-        const QByteArray chunk = file.read(chunkSize);
+        const QByteArray chunk = file.read(chunkSize - chunkSize % unitSize);
         if (chunk.isEmpty())
             break;
         const uchar *bytes = reinterpret_cast<const uchar *>(chunk.constData());
+        if (unitSize == 1 && !pendingReturn && !chunk.contains('\r')) {
+            lineFeeds += std::count(chunk.begin(), chunk.end(), '\n');
+            continue;
+        }
         for (int at = 0; at + unitSize <= chunk.size(); at += unitSize) {
             uint unit = 0;
             for (int i = 0; i < unitSize; ++i)
                 unit = (unit << 8) | bytes[at + (bigEndian ? i : unitSize - 1 - i)];
-            if (unit == '\n')
-                return QLatin1Char('\n');
-            sawCarriageReturn = sawCarriageReturn || unit == '\r';
+            loneReturns += pendingReturn && unit != '\n';
+            lineFeeds += unit == '\n';
+            pendingReturn = unit == '\r';
         }
     }
-    return QLatin1Char(sawCarriageReturn ? '\r' : '\n');
+    return loneReturns + pendingReturn > lineFeeds;
 }
 
 // Decodes one line of an 8-bit, ASCII-compatible encoding and tells whether all
@@ -145,11 +153,23 @@ bool decodeLine(QTextCodec *codec, const QByteArray &bytes, QString &text)
 
 enum class Outcome { Clean, Undecodable, TooLong };
 
+// How the lines of a file without a byte-order mark voted: those with bytes
+// beyond ASCII, and those among them that were not UTF-8 (read in the local
+// encoding instead).
+struct Vote
+{
+    qint64 beyondAscii = 0;
+    qint64 notUtf8 = 0;
+    bool utf8Wins() const { return 2 * (beyondAscii - notUtf8) > beyondAscii; }
+};
+
 // Decodes the bytes of one line and adds "\r\n": ASCII directly, into a
 // string of the right size, anything else through the codec.
-bool decodeEntry(QTextCodec *codec, const char *bytes, int size, QString &entry)
+bool decodeEntry(QTextCodec *codec, const char *bytes, int size, QString &entry, bool *ascii = nullptr)
 {
-    if (isAscii(bytes, size)) {
+    if (ascii)
+        *ascii = isAscii(bytes, size);
+    if (ascii ? *ascii : isAscii(bytes, size)) {
         entry = QString(size + 2, Qt::Uninitialized);
         QChar *out = entry.data();
         for (int i = 0; i < size; ++i)
@@ -167,13 +187,18 @@ bool decodeEntry(QTextCodec *codec, const char *bytes, int size, QString &entry)
 // `codec`, a piece at a time through one buffer (a copy of the whole file would
 // cost as much memory again as its text). Lines end at LF (a CR before it and a
 // CR at the very end of the file go too, as QTextStream::readLine has it), or,
-// in a file with CR but no LF at all (old Mac files), at CR. With
-// `stopAtFault`, stops at the first undecodable line.
-Outcome readBytewise(QFile &file, qint64 skip, QTextCodec *codec, bool stopAtFault,
-                     RecordFilter &filter)
+// in a file of CR line ends (endsAtCarriageReturn), at CR, LF or CR LF. With
+// `vote`, a line `codec` cannot decode is read with the local encoding, and
+// the lines' vote is counted there.
+Outcome readBytewise(QFile &file, qint64 skip, QTextCodec *codec, Vote *vote, RecordFilter &filter)
 {
-    const bool oldMac = lineBreakOf(file, 1, false) == QLatin1Char('\r');
-    const char lineBreak = oldMac ? '\r' : '\n';
+    const bool atReturns = endsAtCarriageReturn(file, 1, false);
+    auto nextBreak = [atReturns](const char *from, const char *end) -> const char * {
+        if (!atReturns)
+            return static_cast<const char *>(std::memchr(from, '\n', size_t(end - from)));
+        const char *found = std::find_if(from, end, [](char c) { return c == '\r' || c == '\n'; });
+        return found == end ? nullptr : found;
+    };
     file.seek(skip);
     constexpr int pieceSize = 1 << 20;
     QByteArray buffer;
@@ -187,21 +212,27 @@ Outcome readBytewise(QFile &file, qint64 skip, QTextCodec *codec, bool stopAtFau
         const char *const end = buffer.constData() + kept + std::max<qint64>(got, 0);
         const char *at = buffer.constData();
         while (at < end) {
-            const char *next = static_cast<const char *>(std::memchr(at, lineBreak, size_t(end - at)));
-            if (!next && !atEnd)
-                break; // the line goes on in the next piece
+            const char *next = nextBreak(at, end);
+            if ((!next || (atReturns && *next == '\r' && next + 1 == end)) && !atEnd)
+                break; // the line, or its CR LF, goes on in the next piece
             const char *stop = next ? next : end;
-            if (!oldMac && stop > at && stop[-1] == '\r')
+            if (!atReturns && stop > at && stop[-1] == '\r')
                 --stop;
             if (stop - at > maxEnwLineBytes)
                 return Outcome::TooLong;
-            if (!decodeEntry(codec, at, int(stop - at), entry)) {
-                outcome = Outcome::Undecodable;
-                if (stopAtFault)
-                    return outcome;
+            bool ascii = true;
+            bool clean = decodeEntry(codec, at, int(stop - at), entry, vote ? &ascii : nullptr);
+            if (vote && !ascii) {
+                ++vote->beyondAscii;
+                if (!clean) {
+                    ++vote->notUtf8;
+                    clean = decodeEntry(QTextCodec::codecForLocale(), at, int(stop - at), entry);
+                }
             }
+            if (!clean)
+                outcome = Outcome::Undecodable;
             filter.addEntry(std::move(entry));
-            at = next ? next + 1 : end;
+            at = !next ? end : next + (atReturns && *next == '\r' && next + 1 < end && next[1] == '\n' ? 2 : 1);
         }
         kept = int(end - at);
         if (kept > maxEnwLineBytes + 1) // + 1: a CR before the LF does not count
@@ -212,12 +243,13 @@ Outcome readBytewise(QFile &file, qint64 skip, QTextCodec *codec, bool stopAtFau
 }
 
 // UTF-16 and UTF-32 files, through QTextStream's Unicode detection.
-Outcome readWithTextStream(QFile &file, QChar lineBreak, RecordFilter &filter)
+Outcome readWithTextStream(QFile &file, bool atReturns, RecordFilter &filter)
 {
     file.seek(0);
     QTextStream stream(&file);
     stream.setAutoDetectUnicode(true);
-    if (lineBreak == QLatin1Char('\r')) {
+    if (atReturns) {
+        static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
         const QStringList lines = stream.readAll().split(lineBreak);
         const int count = lines.size() - (lines.last().isEmpty() ? 1 : 0);
         for (int i = 0; i < count; ++i) {
@@ -246,13 +278,17 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
     // front too: QFile would add a warning of its own.)
     const QFileInfo info(enwFilePath);
     QFile file(enwFilePath);
+    if (info.exists() && !info.isFile()) {
+        qDebug() << (enwFilePath + (info.isDir() ? QStringLiteral("是一个文件夹，不是enw文件！")
+                                                 : QStringLiteral("不是普通文件，无法读取！")));
+        return 0;
+    }
     if (enwFilePath.isEmpty() || !info.isFile() || !file.open(QIODevice::ReadOnly)) {
         qDebug() << (enwFilePath + QStringLiteral("无法打开，请确认文件是否存在或者权限！"));
         return 0;
     }
-    const QString tooLarge = QStringLiteral("enw文件过大，无法处理:") + enwFilePath;
     if (file.size() > maxEnwFileBytes) {
-        warnAndThen(tooLarge, afterWarning);
+        warnAndThen(QStringLiteral("enw文件过大，无法处理:") + enwFilePath, afterWarning);
         return 0;
     }
 
@@ -263,39 +299,47 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
     QTextCodec *utf8 = QTextCodec::codecForMib(106);
     const QByteArray head = file.peek(4);
     Outcome outcome = Outcome::Clean;
+    Vote vote;
 
     switch (detectEncoding(head)) {
     case Encoding::Utf32: {
         const bool bigEndian = head.at(0) == 0;
-        outcome = readWithTextStream(file, lineBreakOf(file, 4, bigEndian), filter);
+        outcome = readWithTextStream(file, endsAtCarriageReturn(file, 4, bigEndian), filter);
         if (outcome == Outcome::Clean && file.size() % 4 != 0)
             outcome = Outcome::Undecodable; // QTextStream drops a cut-off last unit silently
         break;
     }
     case Encoding::Utf16: {
         const bool bigEndian = head.at(0) == '\xFE';
-        outcome = readWithTextStream(file, lineBreakOf(file, 2, bigEndian), filter);
+        outcome = readWithTextStream(file, endsAtCarriageReturn(file, 2, bigEndian), filter);
         if (outcome == Outcome::Clean && file.size() % 2 != 0)
             outcome = Outcome::Undecodable;
         break;
     }
     case Encoding::Utf8WithMark:
-        outcome = readBytewise(file, 3, utf8, false, filter);
+        outcome = readBytewise(file, 3, utf8, nullptr, filter);
         break;
     case Encoding::Unmarked:
-        outcome = readBytewise(file, 0, utf8, true, filter);
-        if (outcome == Outcome::Undecodable) {
+        // The lines beyond ASCII vote: when most are UTF-8, the file is, and
+        // the others (a stray cp1252 byte, a GBK export appended) are read in
+        // the local encoding; else the whole file is read in that encoding.
+        outcome = readBytewise(file, 0, utf8, &vote, filter);
+        if (outcome != Outcome::TooLong && vote.notUtf8 > 0 && !vote.utf8Wins()) {
             filter.restart();
-            outcome = readBytewise(file, 0, QTextCodec::codecForLocale(), false, filter);
+            vote = Vote();
+            outcome = readBytewise(file, 0, QTextCodec::codecForLocale(), nullptr, filter);
         }
         break;
     }
     file.close();
 
     if (outcome == Outcome::TooLong) {
-        warnAndThen(tooLarge, afterWarning);
+        warnAndThen(QStringLiteral("enw文件中有一行过长，无法处理:") + enwFilePath, afterWarning);
         return 0;
     }
+    if (vote.notUtf8 > 0)
+        warnAndThen(QStringLiteral("以下行数不是UTF-8编码，已按本地编码读取:") + QString::number(vote.notUtf8),
+                    afterWarning);
     if (outcome == Outcome::Undecodable)
         warnAndThen(QStringLiteral("enw文件编码无法识别，部分字符已被替换:") + enwFilePath, afterWarning);
     if (filter.dropped() > 0)

@@ -3,6 +3,7 @@
 
 #include <QTemporaryDir>
 #include <QTextCodec>
+#include <QRegularExpression>
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
@@ -100,6 +101,18 @@ void TestReader::lines_data()
     QTest::newRow("old mac line ends in utf-16")
         << QByteArray("\xFF\xFE%\x00" "0\x00\r\x00%\x00" "0\x00\r\x00", 14)
         << QStringList({"%0\r\n", "%0\r\n"}) << 2 << 0;
+    QTest::newRow("mostly lone cr, one lf")
+        << QByteArray("%0 A\r%T t\r\r%0 B\n%T u\r")
+        << QStringList({"%0 A\r\n", "%T t\r\n", "\r\n", "%0 B\r\n", "%T u\r\n"}) << 2 << 0;
+    QTest::newRow("old mac line ends in utf-32le")
+        << QByteArray("\xFF\xFE\0\0%\0\0\0" "0\0\0\0\r\0\0\0%\0\0\0" "0\0\0\0\r\0\0\0", 28)
+        << QStringList({"%0\r\n", "%0\r\n"}) << 2 << 0;
+    QTest::newRow("old mac line ends in utf-32be")
+        << QByteArray("\0\0\xFE\xFF\0\0\0%\0\0\0" "0\0\0\0\r\0\0\0%\0\0\0" "0\0\0\0\r", 28)
+        << QStringList({"%0\r\n", "%0\r\n"}) << 2 << 0;
+    QTest::newRow("two marks in a row at a line start")
+        << QByteArray("\xEF\xBB\xBF%0 A\n\xEF\xBB\xBF\xEF\xBB\xBF%0 B\n")
+        << QStringList({"%0 A\r\n", "%0 B\r\n"}) << 2 << 0;
     QTest::newRow("joined exports keep no mark inside")
         << QByteArray("\xEF\xBB\xBF%0 A\n%T a\n\xEF\xBB\xBF%0 B\n\xEF\xBB\xBF\n")
         << QStringList({"%0 A\r\n", "%T a\r\n", "%0 B\r\n", "\r\n"}) << 2 << 0;
@@ -158,18 +171,33 @@ void TestReader::localeDecoding_data()
     QTest::addColumn<QByteArray>("locale");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("notUtf8"); // lines read in the local encoding, in a file that is UTF-8
     const QString chinese = QStringLiteral("%0 学位论文\r\n%T 基于深度学习的图像识别€\r\n");
     const QStringList expected({QStringLiteral("%0 学位论文\r\n"),
                                 QStringLiteral("%T 基于深度学习的图像识别€\r\n")});
-    QTest::newRow("unmarked utf-8 under gbk") << QByteArray("GBK") << chinese.toUtf8() << expected;
-    QTest::newRow("unmarked gbk under gbk") << QByteArray("GBK") << encoded("GBK", chinese) << expected;
-    QTest::newRow("unmarked utf-8 under utf-8") << QByteArray("UTF-8") << chinese.toUtf8() << expected;
+    QTest::newRow("unmarked utf-8 under gbk") << QByteArray("GBK") << chinese.toUtf8() << expected << 0;
+    QTest::newRow("unmarked gbk under gbk") << QByteArray("GBK") << encoded("GBK", chinese) << expected << 0;
+    QTest::newRow("unmarked utf-8 under utf-8") << QByteArray("UTF-8") << chinese.toUtf8() << expected << 0;
     QTest::newRow("genuine replacement character")
         << QByteArray("GBK") << QStringLiteral("%0 A\n%T a\uFFFDb\n").toUtf8()
-        << QStringList({"%0 A\r\n", QStringLiteral("%T a\uFFFDb\r\n")});
+        << QStringList({"%0 A\r\n", QStringLiteral("%T a\uFFFDb\r\n")}) << 0;
     QTest::newRow("mark-like character inside a utf-8 file")
         << QByteArray("GBK") << QByteArray("\xEF\xBB\xBF%0 A\n\xEF\xBB\xBF%T x\n")
-        << QStringList({"%0 A\r\n", QStringLiteral("%T x\r\n")});
+        << QStringList({"%0 A\r\n", QStringLiteral("%T x\r\n")}) << 0;
+    // The lines beyond ASCII vote on a file without a byte-order mark.
+    QTest::newRow("utf-8 with one cp1252 byte")
+        << QByteArray("GBK") << QStringLiteral("%0 A\n%A 张三\n%T 数据挖掘\n").toUtf8() + "%X it\x92s\n"
+        << QStringList({"%0 A\r\n", QStringLiteral("%A 张三\r\n"), QStringLiteral("%T 数据挖掘\r\n"),
+                        QStringLiteral("%X it抯\r\n")}) << 1;
+    QTest::newRow("utf-8 export with a smaller gbk export appended")
+        << QByteArray("GBK")
+        << QStringLiteral("%0 A\n%A 张三\n%T 数据挖掘\n%K 方法\n\n").toUtf8() + encoded("GBK", QStringLiteral("%0 B\n%T 图像识别\n"))
+        << QStringList({"%0 A\r\n", QStringLiteral("%A 张三\r\n"), QStringLiteral("%T 数据挖掘\r\n"),
+                        QStringLiteral("%K 方法\r\n"), "\r\n", "%0 B\r\n", QStringLiteral("%T 图像识别\r\n")}) << 1;
+    QTest::newRow("gbk file with a short line that is valid utf-8")
+        << QByteArray("GBK") << encoded("GBK", QStringLiteral("%0 A\n%A 学\n%T 数据挖掘方法\n%K 研究\n"))
+        << QStringList({"%0 A\r\n", QStringLiteral("%A 学\r\n"), QStringLiteral("%T 数据挖掘方法\r\n"),
+                        QStringLiteral("%K 研究\r\n")}) << 0;
 }
 
 void TestReader::localeDecoding()
@@ -177,12 +205,14 @@ void TestReader::localeDecoding()
     QFETCH(QByteArray, locale);
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, lines);
+    QFETCH(int, notUtf8);
     const LocaleCodec codec(locale.constData());
     QStringList read;
     LogCapture capture;
-    QCOMPARE(readEnwFile(writeSource(bytes), read), 1);
+    QCOMPARE(readEnwFile(writeSource(bytes), read), int(lines.filter(QRegularExpression("^%0")).size()));
     QCOMPARE(read, lines);
-    QCOMPARE(capture.lines(), QStringList());
+    QCOMPARE(capture.lines(), notUtf8 ? QStringList({QStringLiteral("W:\"以下行数不是UTF-8编码，已按本地编码读取:%1\"").arg(notUtf8)})
+                                      : QStringList());
 }
 
 void TestReader::undecodableBytesWarnOnce_data()
@@ -209,6 +239,12 @@ void TestReader::undecodableBytesWarnOnce_data()
     QTest::newRow("utf-8 with its mark")
         << QByteArray("GBK") << QByteArray("\xEF\xBB\xBF%0 A\n%T \xE6\x95\n")
         << QStringList({"%0 A\r\n", QStringLiteral("%T \uFFFD\r\n")});
+    QTest::newRow("utf-32 with two stray bytes at its end")
+        << QByteArray("UTF-8") << QByteArray("\xFF\xFE\0\0%\0\0\0" "0\0\0\0 \0\0\0" "A\0\0\0\n\0\0\0xy", 26)
+        << QStringList({"%0 A\r\n"});
+    QTest::newRow("byte 0x80 is not ascii")
+        << QByteArray("UTF-8") << QByteArray("%0 A\n%T a\x80" "b\n")
+        << QStringList({"%0 A\r\n", QStringLiteral("%T a\uFFFDb\r\n")});
     QTest::newRow("utf-16 cut off in its last character")
         << QByteArray("UTF-8") << QByteArray("\xFF\xFE%\x00" "0\x00 \x00" "A\x00\n\x00%", 13)
         << QStringList({"%0 A\r\n"});
@@ -239,14 +275,14 @@ void TestReader::unopenablePath_data()
     QTest::newRow("quote and backslash")
         << "/no/such/a\"b\\c.enw"
         << QStringLiteral("D:\"/no/such/a\\\"b\\\\c.enw无法打开，请确认文件是否存在或者权限！\"");
-    QTest::newRow("a folder") << "/" << QStringLiteral("D:\"/无法打开，请确认文件是否存在或者权限！\"");
+    QTest::newRow("a folder") << "/" << QStringLiteral("D:\"/是一个文件夹，不是enw文件！\"");
     QTest::newRow("empty path") << "" << QStringLiteral("D:\"无法打开，请确认文件是否存在或者权限！\"");
 #ifdef Q_OS_UNIX
     // Opening a FIFO without a writer would block for good.
-    const QString fifo = QDir::temp().filePath(QStringLiteral("enwlink-reader-fifo"));
+    const QString fifo = m_dir.filePath(QStringLiteral("fifo"));
     QFile::remove(fifo);
     QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
-    QTest::newRow("a fifo") << fifo << "D:\"" + fifo + QStringLiteral("无法打开，请确认文件是否存在或者权限！\"");
+    QTest::newRow("a fifo") << fifo << "D:\"" + fifo + QStringLiteral("不是普通文件，无法读取！\"");
 #endif
 }
 

@@ -1,4 +1,5 @@
 #include "dialog/enwdialog.h"
+#include "engine/enwreader.h"
 #include "support/testsupport.h"
 
 #include <QComboBox>
@@ -179,13 +180,18 @@ void TestStress::twentyMegabyteLineInConsole()
 
 void TestStress::overlongLineIsRefused()
 {
-    QVERIFY(writeBytes(m_root + "/long.enw", "%0 A\n%T " + QByteArray(64 * 1024 * 1024, 'a') + "\n"));
+    // A line of exactly the limit is read; one byte more is refused.
+    QVERIFY(writeBytes(m_root + "/long.enw", "%0 A\n%T " + QByteArray(64 * 1024 * 1024 - 3, 'a') + "\r\n"));
+    QStringList lines;
+    QCOMPARE(readEnwFile(m_root + "/long.enw", lines), 1);
+    lines.clear();
+    QVERIFY(writeBytes(m_root + "/long.enw", "%0 A\n%T " + QByteArray(64 * 1024 * 1024 - 2, 'a') + "\n"));
     QVERIFY(writeBytes(m_root + "/out.enw", "previous"));
     QVERIFY(QDir().mkpath(m_root + "/lib"));
     const Run result = run(m_root + "/long.enw", m_root + "/lib", m_root + "/out.enw");
     QCOMPARE(result.last, QStringList({"D:\"enw文件路径:" + m_root + "/long.enw\"",
                                        "D:\"全文数据库路径:" + m_root + "/lib\"",
-                                       "W:\"enw文件过大，无法处理:" + m_root + "/long.enw\"",
+                                       "W:\"enw文件中有一行过长，无法处理:" + m_root + "/long.enw\"",
                                        QStringLiteral("D:\"待检索全文的文献有：0\""),
                                        QStringLiteral("D:\"全文数据库共有文献：0\""),
                                        "W:\"没有读到题录，未写入新Enw文件:" + m_root + "/out.enw\"",
