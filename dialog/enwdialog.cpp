@@ -162,6 +162,7 @@ void EnwDialog::runBatch()
     qDebug() << (QStringLiteral("待检索全文的文献有：") + QString::number(records, 10));
     qDebug() << (QStringLiteral("全文数据库共有文献：") + QString::number(fullTexts.size(), 10));
     int matched = 0;
+    m_written = false;
     if (!QFileInfo(folderPath).isDir()) {
         // An unplugged drive or a typo: last run's linked output stays as it is.
         qWarning() << (QStringLiteral("全文数据库所属路径文件夹不存在！") + QStringLiteral(":") + folderPath);
@@ -175,6 +176,9 @@ void EnwDialog::runBatch()
     }
     qDebug() << (QStringLiteral("检索到全文的文献有：") + QString::number(matched, 10)
                  + QStringLiteral("/") + QString::number(records, 10));
+    // A relative path lands in the working folder of the moment: say where.
+    if (m_written)
+        qDebug() << (QStringLiteral("已写入新Enw文件:") + QFileInfo(savePath).absoluteFilePath());
 }
 
 int EnwDialog::parseUTF16EnwFile(QString enwFilePath, QStringList &dataList, QTextCodec *enwCode)
@@ -195,5 +199,6 @@ int EnwDialog::createNewEnwFile(QStringList dataList, QFileInfoList fullTextList
 {
     const int threshold = form->spinBoxEditDis->value();
     return writeLinkedEnw(dataList, fullTextList, newEnwFilePath, enwCodec, threshold,
-                          [this] { resetConsoleColour(); }, form->comboBoxEnw->currentText(), m_linkTargets);
+                          [this] { resetConsoleColour(); }, form->comboBoxEnw->currentText(), m_linkTargets,
+                          &m_written);
 }

@@ -43,6 +43,7 @@ private:
     EnwDialogForm *form;
     bool m_running = false;
     QList<QByteArray> m_linkTargets; // of the full texts of this run that are file links
+    bool m_written = false;          // whether this run wrote its output
 };
 
 #endif

@@ -230,8 +230,10 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
                    const std::function<void()> &afterWarning, const QString &sourcePath,
-                   const QList<QByteArray> &linkTargets)
+                   const QList<QByteArray> &linkTargets, bool *written)
 {
+    if (written)
+        *written = false;
     if (outputPath.isEmpty()) {
         // A save file without a name would put its temporary file into the
         // working folder. The reason is the one QFile gives for a missing name.
@@ -302,14 +304,17 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         reportWriteFailure(outputPath, file.errorString(), afterWarning);
         return 0;
     }
+    if (written)
+        *written = true;
     return linked;
 }
 
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec, int threshold,
                    const std::function<void()> &afterWarning, const QString &sourcePath,
-                   const QList<QByteArray> &linkTargets)
+                   const QList<QByteArray> &linkTargets, bool *written)
 {
     const IndexedFullTextMatcher matcher(fullTexts, threshold);
-    return writeLinkedEnw(lines, fullTexts, outputPath, codec, matcher, afterWarning, sourcePath, linkTargets);
+    return writeLinkedEnw(lines, fullTexts, outputPath, codec, matcher, afterWarning, sourcePath, linkTargets,
+                          written);
 }

@@ -42,19 +42,19 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end);
 // to one of the full texts (by name, as a hard link, or as the target of a
 // full text in `linkTargets`, which collectFullTexts gives), or is neither a
 // regular file nor a folder (a device, a FIFO, a socket). An empty title is
-// never linked.
+// never linked. `*written` tells whether the file was written.
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
                    const std::function<void()> &afterWarning = {},
                    const QString &sourcePath = QString(),
-                   const QList<QByteArray> &linkTargets = {});
+                   const QList<QByteArray> &linkTargets = {}, bool *written = nullptr);
 
 // The same with the product's matcher for `threshold` (0 turns the near pass off).
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec, int threshold,
                    const std::function<void()> &afterWarning = {},
                    const QString &sourcePath = QString(),
-                   const QList<QByteArray> &linkTargets = {});
+                   const QList<QByteArray> &linkTargets = {}, bool *written = nullptr);
 
 #endif

@@ -126,7 +126,8 @@ void TestBatchRun::completeRun()
                                  {"OutPut:\"%T Deep learning\" ------ \"" + lib + "/A/Deep learning.pdf\"", black},
                                  {"Warning:\"%T 数据挖掘方法\" ------ \"" + lib + "/数据挖掘方.caj\"", red},
                                  {"Warning:\"%T Missing book\" " + miss, red},
-                                 {"OutPut:\"检索到全文的文献有：2/3\"", black}}));
+                                 {"OutPut:\"检索到全文的文献有：2/3\"", black},
+                                 {QStringLiteral("OutPut:\"已写入新Enw文件:") + output + "\"", black}}));
     QCOMPARE(readBytes(output),
              utf16WithMark("%0 Journal Article\r\n%T Deep learning\r\n%> " + lib + "/A/Deep learning.pdf\r\n\r\n"
                            "%0 Thesis\r\n%T 数据挖掘方法\r\n%> " + lib + "/数据挖掘方.caj\r\n\r\n"
@@ -263,7 +264,8 @@ void TestBatchRun::runAfterRedLineStartsBlack()
     QCOMPARE(lines.first(), helpLine());
     QCOMPARE(lines.at(1), (ConsoleLine{"OutPut:\"enw文件路径:" + source + "\"", black}));
     QCOMPARE(lines.at(8), (ConsoleLine{"Warning:\"%T 数据挖掘方法\" " + miss, red}));
-    QCOMPARE(lines.last(), (ConsoleLine{"OutPut:\"检索到全文的文献有：1/3\"", black}));
+    QCOMPARE(lines.at(lines.size() - 2), (ConsoleLine{"OutPut:\"检索到全文的文献有：1/3\"", black}));
+    QCOMPARE(lines.last(), (ConsoleLine{QStringLiteral("OutPut:\"已写入新Enw文件:") + m_root + "/out.enw\"", black}));
 }
 
 void TestBatchRun::clickDuringRunStartsNothing()
@@ -309,7 +311,8 @@ void TestBatchRun::exampleLibrary()
                                QStringLiteral("%T 图像分割：方法、应用与展望——一个综述"),
                                QStringLiteral("%T 基于多源遥感数据融合的城市地表温度反演与热岛效应时空演变分析——以长江三角洲城市群为例"),
                                QStringLiteral("%T 一种车辆用座椅调节装置"), "%T Why policy evaluations disagree"}));
-    QCOMPARE(console().last().text, QStringLiteral("OutPut:\"检索到全文的文献有：16/19\""));
+    QCOMPARE(console().last().text, QStringLiteral("OutPut:\"已写入新Enw文件:") + output + "\"");
+    QCOMPARE(console().at(console().size() - 2).text, QStringLiteral("OutPut:\"检索到全文的文献有：16/19\""));
     QCOMPARE(readBytes(output).left(2), QByteArray("\xFF\xFE"));
 }
 
@@ -428,7 +431,11 @@ void TestBatchRun::realExports()
     QCOMPARE(QFileInfo::exists(output), records > 0);
     if (records > 0)
         QCOMPARE(kept, expected);
-    QCOMPARE(console().last().text, QStringLiteral("OutPut:\"检索到全文的文献有：%1/%2\"").arg(titles).arg(records));
+    const QStringList ending({QStringLiteral("OutPut:\"检索到全文的文献有：%1/%2\"").arg(titles).arg(records),
+                              QStringLiteral("OutPut:\"已写入新Enw文件:") + output + "\""});
+    QCOMPARE(console().at(console().size() - 2 + (records == 0)).text, ending.first());
+    if (records > 0)
+        QCOMPARE(console().last().text, ending.last());
     QStringList warnings, expectedWarnings;
     for (const ConsoleLine &line : console())
         if (line.text.startsWith("Warning:"))

@@ -118,6 +118,12 @@ TestStress::Run TestStress::run(const QString &source, const QString &folder, co
     start();
     qInstallMessageHandler(previous);
     counter = nullptr;
+    // A run that wrote its output names it last; the tests look at what came before.
+    const QString written = QStringLiteral("D:\"已写入新Enw文件:") + QFileInfo(output).absoluteFilePath() + "\"";
+    if (!count.last.isEmpty() && count.last.last() == written) {
+        count.last.removeLast();
+        --count.debug;
+    }
     return {count.first, count.last, count.debug, count.warnings};
 }
 
@@ -170,11 +176,11 @@ void TestStress::twentyMegabyteLineInConsole()
     QVERIFY(QDir().mkpath(m_root + "/lib"));
     setPaths(m_root + "/long.enw", m_root + "/lib", m_root + "/out.enw");
     const QList<ConsoleLine> lines = runInConsole();
-    QCOMPARE(lines.size(), 7);
+    QCOMPARE(lines.size(), 8);
     QCOMPARE(lines.at(5), (ConsoleLine{"Warning:\"%T " + QString(10000 - 4, 'a')
                                            + QStringLiteral("……（此行过长，仅显示前10000个字符）"),
                                        red}));
-    QCOMPARE(lines.last().text, QStringLiteral("OutPut:\"检索到全文的文献有：0/1\""));
+    QCOMPARE(lines.at(6).text, QStringLiteral("OutPut:\"检索到全文的文献有：0/1\""));
     QCOMPARE(QFileInfo(m_root + "/out.enw").size(), qint64(2 + 2 * (20 * 1024 * 1024 + 11)));
 }
 
@@ -270,7 +276,7 @@ void TestStress::unreadableSubfolder()
     QCOMPARE(child.status, 0);
     QVERIFY(child.log.contains(QStringLiteral("W:\"文件夹无法读取，已跳过:") + root + "/lib/closed\""));
     QVERIFY(child.log.contains(QStringLiteral("W:\"文件夹无法读取，已跳过:") + root + "/lib/noentry\""));
-    QCOMPARE(child.log.last(), QStringLiteral("D:\"检索到全文的文献有：1/1\""));
+    QCOMPARE(child.log.at(child.log.size() - 2), QStringLiteral("D:\"检索到全文的文献有：1/1\""));
     QVERIFY(child.log.contains("W:\"%T Closed document\" " + miss));
 }
 
@@ -291,7 +297,8 @@ void TestStress::awkwardFileNames()
                                  "Warning:\"%T back\\\\slas\" ------ \"" + lib + "/back\\\\slash.caj\"",
                                  "OutPut:\"%T it's\" ------ \"" + lib + "/it's.pdf\"",
                                  "Warning:\"%T <i>none</i>\" " + miss,
-                                 QStringLiteral("OutPut:\"检索到全文的文献有：4/1\"")}));
+                                 QStringLiteral("OutPut:\"检索到全文的文献有：4/1\""),
+                                 QStringLiteral("OutPut:\"已写入新Enw文件:") + m_root + "/out.enw\""}));
 }
 
 void TestStress::outputOverSource()
