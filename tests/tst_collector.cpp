@@ -46,6 +46,10 @@ void TestCollector::collects_data()
     QTest::newRow("only the last suffix counts")
         << QStringList({"x.pdf.bak", "x.tar.pdf", "pdf", "caj", "notes.txt", ".pdf.x"})
         << QStringList({"x.tar.pdf"});
+#ifndef Q_OS_WIN // one file there
+    QTest::newRow("names that differ only in letter case")
+        << QStringList({"b.pdf", "B.pdf", "a.pdf"}) << QStringList({"a.pdf", "B.pdf", "b.pdf"});
+#endif
     QTest::newRow("the database readers' formats")
         << QStringList({"a.nh", "b.KDH", "c.Nh", "d.kd", "e.nhx", "f.h", "nh"}) << QStringList({"a.nh", "b.KDH", "c.Nh"});
     QTest::newRow("folder named like a full text is walked")
@@ -166,12 +170,13 @@ void TestCollector::undecodableNameIsReported()
     // A hidden one is skipped like any hidden entry, without a word.
     const QByteArray raw = QFile::encodeName(root) + "/m\xFF\xFEname.pdf";
     const QByteArray hidden = QFile::encodeName(root) + "/.\xFF.pdf";
-    for (const QByteArray &name : {raw, hidden}) {
+    const QByteArray high = QFile::encodeName(root) + "/n\x80.pdf"; // 0x80 is no ASCII
+    for (const QByteArray &name : {raw, hidden, high}) {
         FILE *handle = std::fopen(name.constData(), "w");
         QVERIFY(handle);
         std::fclose(handle);
     }
-    struct Unlink { QByteArray path; ~Unlink() { ::unlink(path.constData()); } } unlinkLater{raw}, unlinkHidden{hidden};
+    struct Unlink { QByteArray path; ~Unlink() { ::unlink(path.constData()); } } unlinkLater{raw}, unlinkHidden{hidden}, unlinkHigh{high};
 
     QFileInfoList files;
     LogCapture capture;
@@ -179,9 +184,11 @@ void TestCollector::undecodableNameIsReported()
     QCOMPARE(relativePaths(root, files), QStringList({"a.pdf", "z.pdf"}));
     QCOMPARE(capture.lines(), QStringList({QStringLiteral("W:\"文件名编码无法识别，已跳过:") + root
                                                + QStringLiteral("/m\uFFFD\uFFFDname.pdf\""),
+                                           QStringLiteral("W:\"文件名编码无法识别，已跳过:") + root
+                                               + QStringLiteral("/n\uFFFD.pdf\""),
                                            "D:File : \"" + root + "/a.pdf\"",
                                            "D:File : \"" + root + "/z.pdf\""}));
-    QCOMPARE(capture.warningsWithReset, 1);
+    QCOMPARE(capture.warningsWithReset, 2);
 #endif
 }
 

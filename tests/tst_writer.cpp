@@ -209,6 +209,14 @@ void TestWriter::matching_data()
         << QStringList({"%0 A\r\n", "%A Lee\r\n", "%T Graph: a survey?\r\n"}) << 2
         << QStringList({"%0 A\r\n", "%A Lee\r\n", "%T Graph: a survey?\r\n", "%> @/b/Graph_ a survey__Lee.pdf\r\n"})
         << QStringList({"W:\"%T Graph: a survey?\" ------ \"@/b/Graph_ a survey__Lee.pdf\""}) << 1;
+    QTest::newRow("records without a blank line between do not share an author")
+        << utf8 << QStringList({"Deep learning_Smith.pdf"})
+        << QStringList({"%0 A\r\n", "%A Lee\r\n", "%T Other\r\n", "%0 B\r\n", "%A Smith\r\n", "%T Deep learning\r\n"})
+        << 0
+        << QStringList({"%0 A\r\n", "%A Lee\r\n", "%T Other\r\n", "%0 B\r\n", "%A Smith\r\n", "%T Deep learning\r\n",
+                        "%> @/Deep learning_Smith.pdf\r\n"})
+        << QStringList({"W:\"%T Other\" " + missMessage, "W:\"%T Deep learning\" ------ \"@/Deep learning_Smith.pdf\""})
+        << 1;
     QTest::newRow("no author in this record: no download name")
         << utf8 << QStringList({"Deep learning_Smith.pdf"})
         << QStringList({"%0 A\r\n", "%A Smith\r\n", "\r\n", "%0 B\r\n", "%T Deep learning\r\n"}) << 2
@@ -289,7 +297,10 @@ void TestWriter::namingRules_data()
         {QStringLiteral("一种车辆用座椅_金东贤.pdf"), QStringLiteral("一种车辆用座椅_朴志勇.pdf")}, 1);
     row("authors joined by full-width ；", QStringLiteral("张三；李四"), QStringLiteral("车辆座椅"),
         {QStringLiteral("车辆座椅_张三.pdf")}, 0, 2);
-    row("author with a forbidden character", "SAC/TC 28", "Steel plates", {"Steel plates_SAC_TC 28.pdf"}, 0);
+    row("author with a forbidden character", "SAC/TC 28", "Steel plates",
+        {"Steel plates_SAC_TC 28 (1).pdf", "Steel plates_SAC_TC 28.pdf"}, 1);
+    row("every character windows forbids, as a download name", "Lee", "a\\b/c:d*e?f\"g<h>i|j",
+        {"a_b_c_d_e_f_g_h_i_j_Lee (1).pdf", "a_b_c_d_e_f_g_h_i_j_Lee.pdf"}, 1);
     row("doi with @", "", "Unrelated", {"10.1002@pam.21831.pdf"}, 0, 0, "10.1002/pam.21831");
     row("doi with _, letter case and a resolver", "", "Unrelated", {"x.pdf", "10.1016_j.x.2020.01.002.PDF"},
         1, 0, "https://doi.org/10.1016/J.X.2020.01.002");
