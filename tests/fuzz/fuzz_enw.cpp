@@ -1,7 +1,9 @@
 // Fuzz target for the ENW reader and the linker: arbitrary bytes as the source
 // file, a small fixed full-text list, every threshold. The first byte chooses
 // the threshold (its value modulo 11) and the locale encoding (its top bit:
-// GBK, else UTF-8). The indexed matcher must choose what the linear scan chooses.
+// GBK, else UTF-8). The indexed matcher must choose what the linear scan chooses,
+// for the titles, first authors and DOIs of the records, and the writer must
+// write exactly those links, none that a record has already.
 
 #include "engine/enwreader.h"
 #include "engine/enwwriter.h"
@@ -11,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextCodec>
 
@@ -28,11 +31,55 @@ const QFileInfoList &fullTexts()
         for (const char *path : {"/lib/Deep learning.pdf", "/lib/deep learning.caj", "/lib/a.pdf", "/lib/.pdf",
                                  "/lib/x/Title.pdf", "/lib/Version 2.0 notes.pdf", "/lib/%T.pdf", "/lib/ .pdf",
                                  "/lib/\xE6\x95\xB0\xE6\x8D\xAE\xE6\x8C\x96\xE6\x8E\x98.caj",
-                                 "/lib/\xE6\x95\xB0\xE6\x8D\xAE.pdf", "/lib/ab\xE6\x95\xB0 c.PDF"})
+                                 "/lib/\xE6\x95\xB0\xE6\x8D\xAE.pdf", "/lib/ab\xE6\x95\xB0 c.PDF",
+                                 "/lib/Deep learning_Zhang.pdf", "/lib/DEEP LEARNING_ZHANG, S (1).pdf",
+                                 "/lib/10.1002@pam.21831.pdf", "/lib/Title_省略_tle_Li.nh", "/lib/Tit...Li.kdh"})
             list.append(QFileInfo(QString::fromUtf8(path)));
         return list;
     }();
     return files;
+}
+
+// What the fuzzer itself reads from the record that starts at `lines[from]`:
+// its first author (up to ";" or "；"), its DOI and its "%>" paths.
+struct Record
+{
+    int end = 0;
+    QString author, doi;
+    QStringList attached;
+};
+
+Record recordAt(const QStringList &lines, int from)
+{
+    Record record;
+    record.end = from + 1;
+    if (lines.at(from) != QLatin1String("\r\n")) {
+        while (record.end < lines.size() && lines.at(record.end) != QLatin1String("\r\n")
+               && !lines.at(record.end).startsWith(QLatin1String("%0")))
+            ++record.end;
+    }
+    bool authorSeen = false;
+    bool doiSeen = false;
+    for (int i = from; i < record.end; ++i) {
+        const QString tag = lines.at(i).left(2).toUpper();
+        const QString text = lines.at(i).mid(2);
+        if (tag == QLatin1String("%A") && !authorSeen) {
+            authorSeen = true;
+            record.author = text.section(QRegularExpression(QStringLiteral("[;\uFF1B]")), 0, 0).simplified();
+        } else if (tag == QLatin1String("%R") && !doiSeen) {
+            QString doi = text.trimmed();
+            doi.remove(QRegularExpression(QStringLiteral("^(doi:|https?://(dx\\.)?doi\\.org/)"),
+                                          QRegularExpression::CaseInsensitiveOption));
+            doi = doi.trimmed();
+            if (QRegularExpression(QStringLiteral("^10\\..+/")).match(doi).hasMatch() && !doi.contains(' ')) {
+                record.doi = doi;
+                doiSeen = true;
+            }
+        } else if (lines.at(i).startsWith(QLatin1String("%>"))) {
+            record.attached << QDir::cleanPath(text.trimmed());
+        }
+    }
+    return record;
 }
 
 } // namespace
@@ -69,19 +116,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const LinearFullTextMatcher linear(fullTexts(), threshold);
     int expectedLinks = 0;
     QString expected; // the lines with the attachment lines in between
-    for (const QString &line : lines) {
+    Record record;
+    for (int at = 0; at < lines.size(); ++at) {
+        const QString &line = lines.at(at);
         if (!line.endsWith(QLatin1String("\r\n")))
             std::abort();
+        if (at == record.end)
+            record = recordAt(lines, at);
         expected += line;
         if (!isTitleLine(line))
             continue;
-        const FullTextMatch fast = indexed.find(titleOf(line));
-        const FullTextMatch slow = linear.find(titleOf(line));
+        const FullTextMatch fast = indexed.find(titleOf(line), record.author, record.doi);
+        const FullTextMatch slow = linear.find(titleOf(line), record.author, record.doi);
         if (fast.index != slow.index || fast.exact != slow.exact)
             std::abort();
         if (fast.index >= 0) {
             ++expectedLinks;
-            expected += QStringLiteral("%> ") + fullTexts().at(fast.index).absoluteFilePath() + QStringLiteral("\r\n");
+            const QString path = fullTexts().at(fast.index).absoluteFilePath();
+            if (!record.attached.contains(path))
+                expected += QStringLiteral("%> ") + path + QStringLiteral("\r\n");
         }
     }
 

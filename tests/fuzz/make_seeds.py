@@ -10,6 +10,9 @@ os.makedirs(out, exist_ok=True)
 record = "%0 Journal Article\r\n%A Zhang, S.\r\n%T Deep learning\r\n%U http://x.org\r\nhttp://y.org\r\n\r\n"
 chinese = "%0 Thesis\r\n%T 数据挖掘\r\n%T 数据挖掘方法\r\n%t Title\r\n%TVersion 2.0 notes\r\n\r\n"
 seeds = {
+    "authors-doi-attached": b"\x02" + ("%0 A\r\n%A Zhang, S.;Li\r\n%R doi:10.1002/PAM.21831\r\n%T Deep learning\r\n"
+                                     "%> /lib/./Deep learning.pdf\r\n\r\n%0 B\r\n%A Li；Wu\r\n%T Title\r\n"
+                                     "%T Tit\r\n%0 C\r\n%R 10.1002/pam.21831\r\n%T x\r\n").encode("utf-8"),
     "utf8-plain": b"\x02" + (record + chinese).encode("utf-8"),
     "utf8-bom": b"\x02" + b"\xef\xbb\xbf" + (record + chinese).encode("utf-8"),
     "utf16le-bom": b"\x03" + b"\xff\xfe" + (record + chinese).encode("utf-16-le"),
