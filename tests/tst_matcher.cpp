@@ -15,6 +15,8 @@ class TestMatcher : public QObject
 private slots:
     void sameChoiceAsLinearScan_data();
     void sameChoiceAsLinearScan();
+    void largeLibraryByDefaultSearch_data();
+    void largeLibraryByDefaultSearch();
     void knownChoices();
 };
 
@@ -161,6 +163,46 @@ void TestMatcher::sameChoiceAsLinearScan()
     QVERIFY(nearFound > compared / 10);
     QVERIFY(downloads > compared / 500);
     QVERIFY(folded > compared / 100);
+}
+
+void TestMatcher::largeLibraryByDefaultSearch_data()
+{
+    QTest::addColumn<QByteArray>("locale");
+    QTest::newRow("utf-8") << QByteArray("UTF-8");
+    QTest::newRow("gbk") << QByteArray("GBK");
+}
+
+void TestMatcher::largeLibraryByDefaultSearch()
+{
+    // Thousands of names of like length: the default search then looks pieces
+    // up instead of scanning, and must still choose what the scan chooses.
+    QFETCH(QByteArray, locale);
+    const LocaleCodec codec(locale.constData());
+    QRandomGenerator random(7);
+    const QString alphabet = QStringLiteral("abcdefgh数据挖掘 ");
+    QStringList names;
+    QFileInfoList files;
+    for (int i = 0; i < 2000; ++i) {
+        QString name;
+        for (int length = 24 + random.bounded(4); name.size() < length;)
+            name += alphabet.at(random.bounded(alphabet.size()));
+        names.append(name);
+        files.append(QFileInfo(QStringLiteral("/lib/%1/%2.pdf").arg(i % 7).arg(name)));
+    }
+    for (const int threshold : {1, 2, 3}) {
+        const LinearFullTextMatcher linear(files, threshold);
+        const IndexedFullTextMatcher indexed(files, threshold);
+        int near = 0;
+        for (int i = 0; i < 40; ++i) {
+            const QString title = mutate(random, names.at(random.bounded(names.size()))).simplified();
+            const FullTextMatch expected = linear.find(title);
+            const FullTextMatch actual = indexed.find(title);
+            QCOMPARE(actual.index, expected.index);
+            QCOMPARE(actual.exact, expected.exact);
+            near += expected.index >= 0 && !expected.exact;
+        }
+        QVERIFY(near > 5);
+    }
 }
 
 void TestMatcher::knownChoices()
