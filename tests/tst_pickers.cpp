@@ -91,21 +91,34 @@ QStringList TestPickers::items(const char *name) const
 TestPickers::Seen TestPickers::pick(const char *button, const QString &path)
 {
     Seen seen;
+    bool looked = false;
     QTimer waiter;
     waiter.setInterval(5);
     connect(&waiter, &QTimer::timeout, [&] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible())
             return;
-        waiter.stop();
-        seen = {dialog->windowTitle(), dialog->directory().absolutePath(), dialog->nameFilters(),
-                dialog->filter(), dialog->options()};
-        if (path.isEmpty()) {
-            dialog->reject();
-        } else {
-            dialog->selectFile(m_root + "/" + path);
-            QMetaObject::invokeMethod(dialog, "accept");
+        if (!looked) {
+            seen = {dialog->windowTitle(), dialog->directory().absolutePath(), dialog->nameFilters(),
+                    dialog->filter(), dialog->options()};
+            looked = true;
         }
+        if (path.isEmpty()) {
+            waiter.stop();
+            dialog->reject();
+            return;
+        }
+        // selectFile leaves the name field alone while it has the focus, which
+        // it gets at some moment after the dialog shows; accepting then would
+        // take the dialog's folder instead. So the focus goes first, and the
+        // dialog is accepted only once it holds the path.
+        if (QWidget *focused = dialog->focusWidget())
+            focused->clearFocus();
+        dialog->selectFile(m_root + "/" + path);
+        if (dialog->selectedFiles() != QStringList(m_root + "/" + path))
+            return; // again at the next tick
+        waiter.stop();
+        QMetaObject::invokeMethod(dialog, "accept");
     });
     waiter.start();
     m_dialog->findChild<QToolButton *>(QString::fromLatin1(button))->click();
