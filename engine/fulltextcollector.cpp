@@ -191,9 +191,22 @@ void walk(const QString &folderPath, Walk &state)
 
 } // namespace
 
+#ifdef Q_OS_WIN
+extern Q_CORE_EXPORT int qt_ntfs_permission_lookup;
+#endif
+
 void collectFullTexts(const QString &folderPath, QFileInfoList &fullTexts,
                       const std::function<void()> &afterWarning, QList<QByteArray> *linkTargets)
 {
+#ifdef Q_OS_WIN
+    // Qt reads NTFS permissions only when asked to; else every folder looks
+    // readable, and one the user may not enter lists as empty without a word.
+    struct PermissionLookup
+    {
+        PermissionLookup() { ++qt_ntfs_permission_lookup; }
+        ~PermissionLookup() { --qt_ntfs_permission_lookup; }
+    } lookup;
+#endif
     Walk state{fullTexts, afterWarning, {}, linkTargets};
     const QByteArray root = fileIdentity(folderPath.isEmpty() ? QStringLiteral(".") : folderPath);
     if (!root.isEmpty())
