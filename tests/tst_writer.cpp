@@ -301,6 +301,8 @@ void TestWriter::namingRules_data()
         {"Steel plates_SAC_TC 28 (1).pdf", "Steel plates_SAC_TC 28.pdf"}, 1);
     row("every character windows forbids, as a download name", "Lee", "a\\b/c:d*e?f\"g<h>i|j",
         {"a_b_c_d_e_f_g_h_i_j_Lee (1).pdf", "a_b_c_d_e_f_g_h_i_j_Lee.pdf"}, 1);
+    row("no download name longer than a file name can be", QString(300, 'x'), "T",
+        {"T_" + QString(300, 'x') + ".pdf"}, -1);
     row("doi with @", "", "Unrelated", {"10.1002@pam.21831.pdf"}, 0, 0, "10.1002/pam.21831");
     row("doi with _, letter case and a resolver", "", "Unrelated", {"x.pdf", "10.1016_j.x.2020.01.002.PDF"},
         1, 0, "https://doi.org/10.1016/J.X.2020.01.002");
