@@ -18,7 +18,8 @@ build_static_qt() {
     mkdir -p "$work/download"
 
     # Debian's source entry for qtbase, our own file, removed again when done.
-    cat >"$list" <<SOURCES
+    require_root "to add Debian's source entry for Qt to /etc/apt and update the package lists"
+    $SUDO tee "$list" >/dev/null <<SOURCES
 Types: deb-src
 URIs: http://deb.debian.org/debian
 Suites: bookworm bookworm-updates
@@ -31,12 +32,12 @@ Suites: bookworm-security
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
-    trap 'rm -f "'"$list"'"; apt-get update -qq || true' EXIT
-    apt-get update -qq
+    trap '$SUDO rm -f "'"$list"'"; $SUDO apt-get update -qq || true' EXIT
+    $SUDO apt-get update -qq
     (cd "$work/download" && apt-get source --download-only -qq qtbase-opensource-src)
-    rm -f "$list"
+    $SUDO rm -f "$list"
     trap - EXIT
-    apt-get update -qq || true
+    $SUDO apt-get update -qq || true
 
     # Upstream tree plus only the CVE fixes of Debian's patch series.
     local orig debian_tar

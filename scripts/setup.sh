@@ -5,6 +5,19 @@
 ENWLINK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev)
 
+# What runs a command as root: nothing for root, else sudo.
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+
+# Says in one line what needs root and why, and stops, when this is neither
+# root nor allowed to use sudo.
+require_root() { # WHY
+    [ "$(id -u)" -eq 0 ] && return 0
+    command -v sudo >/dev/null && return 0
+    echo "This step needs root (or sudo) $1; run it as root or with sudo." >&2
+    exit 1
+}
+
 ensure_packages() {
     local missing=()
     local package
@@ -15,10 +28,9 @@ ensure_packages() {
     done
     if [ "${#missing[@]}" -gt 0 ]; then
         echo "Installing: ${missing[*]}"
-        local sudo=""
-        [ "$(id -u)" -eq 0 ] || sudo="sudo"
-        $sudo apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+        require_root "to install ${missing[*]} with apt-get"
+        $SUDO apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
     fi
 }
 

@@ -2,7 +2,8 @@
 # Runs the Windows build of the test suite (scripts/build-windows.sh) under wine,
 # headless (Xvfb), twice: on code page 936 (Chinese, GBK) and on code page 1252
 # (Western). The stress tests stay out: they lean on Unix. Then installs the
-# release (scripts/package.sh --windows) as a user would and removes it again.
+# release (scripts/package.sh --windows, into build-windows/installer; dist/ is
+# left alone) as a user would and removes it again.
 # Usage: scripts/test-windows.sh [--screenshot FILE]
 # Exits non-zero when a test fails in either run, or the installer does not work.
 set -euo pipefail
@@ -10,13 +11,15 @@ source "$(dirname "$0")/setup.sh"
 source "$(dirname "$0")/windows-env.sh"
 ensure_packages wine wine64 xvfb xauth xdotool imagemagick locales fonts-wqy-microhei fonts-liberation
 bin="$ENWLINK_ROOT/build-windows"
+installer="$bin/installer" # the test's own release, so that dist/ stays as it is
 [ -x "$bin/tests/tst_reader.exe" ] || { echo "No Windows build: run scripts/build-windows.sh first" >&2; exit 1; }
 
 # zh_CN.UTF-8 gives wine code page 936; C.UTF-8 gives 1252.
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
-    sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen
-    locale-gen >/dev/null
+    require_root "to add the zh_CN.UTF-8 locale to /etc/locale.gen and generate it"
+    $SUDO sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+    $SUDO locale-gen >/dev/null
 fi
 
 # Wine prefixes of our own, one per code page so that both run at once, each
@@ -78,7 +81,7 @@ run_suite() { # CODE-PAGE LOCALE
 install_check() { # [SCREENSHOT]
     local setup program="$WINEPREFIX/drive_c/Program Files/enwlink" started window
     local menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/enwlink"
-    setup=$(ls "$ENWLINK_ROOT"/dist/enwlink-*-setup.exe)
+    setup=$(ls "$installer"/enwlink-*-setup.exe)
     echo "== Installer $(basename "$setup"), code page 936"
     export LC_ALL=zh_CN.UTF-8
     wine "$setup" /S
@@ -136,7 +139,7 @@ fi
 
 # The two code pages side by side, each in a display and a wine prefix of its
 # own, then the installer.
-"$ENWLINK_ROOT/scripts/package.sh" --windows >/dev/null
+"$ENWLINK_ROOT/scripts/package.sh" --windows --out "$installer" >/dev/null
 screenshot=""
 [ "${1:-}" = "--screenshot" ] && screenshot=$(realpath "$2")
 logs=$(mktemp -d)
