@@ -135,13 +135,17 @@ void EnwDialog::on_pushButton_clicked()
 
 void EnwDialog::runBatch()
 {
-    form->textBrowser->clear();
-    resetConsoleColour();
-    form->textBrowser->setText(helpText());
-
+    // The run's settings, taken once, first: every console line lets the
+    // window handle events, so a row or the distance may change during the run.
     const QString enwPath = form->comboBoxEnw->currentText();
     const QString folderPath = form->comboBoxPath->currentText();
     const QString savePath = form->comboBoxSave->currentText();
+    m_runSource = enwPath;
+    m_runThreshold = form->spinBoxEditDis->value();
+
+    form->textBrowser->clear();
+    resetConsoleColour();
+    form->textBrowser->setText(helpText());
 
     if (enwPath.isEmpty()) {
         qWarning() << QStringLiteral("enw文件不存在!");
@@ -197,8 +201,9 @@ bool EnwDialog::getAllFullText(QString pdfFolderPath, QFileInfoList &allFileInfo
 int EnwDialog::createNewEnwFile(QStringList dataList, QFileInfoList fullTextList,
                                 QString newEnwFilePath, QTextCodec *enwCodec)
 {
-    const int threshold = form->spinBoxEditDis->value();
+    // Inside a run, the settings it started with; called alone, the window's.
+    const int threshold = m_running ? m_runThreshold : form->spinBoxEditDis->value();
+    const QString source = m_running ? m_runSource : form->comboBoxEnw->currentText();
     return writeLinkedEnw(dataList, fullTextList, newEnwFilePath, enwCodec, threshold,
-                          [this] { resetConsoleColour(); }, form->comboBoxEnw->currentText(), m_linkTargets,
-                          &m_written);
+                          [this] { resetConsoleColour(); }, source, m_linkTargets, &m_written);
 }

@@ -44,6 +44,8 @@ private:
     bool m_running = false;
     QList<QByteArray> m_linkTargets; // of the full texts of this run that are file links
     bool m_written = false;          // whether this run wrote its output
+    QString m_runSource;             // the source and the distance the run started with
+    int m_runThreshold = 0;
 };
 
 #endif

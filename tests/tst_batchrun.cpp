@@ -31,6 +31,7 @@ private slots:
     void outputPathEmpty();
     void refusedOutputs_data();
     void refusedOutputs();
+    void settingsTakenAtTheStart();
     void missingSource();
     void missingFolder();
     void secondRunClearsTheFirst();
@@ -199,6 +200,39 @@ void TestBatchRun::refusedOutputs()
     start();
     QVERIFY(console().contains(ConsoleLine{"Warning:\"无法写入新Enw文件:" + path + " (" + reason + ")\"", red}));
     QCOMPARE(readBytes(path), before);
+}
+
+void TestBatchRun::settingsTakenAtTheStart()
+{
+    // The window handles events during a run; what the user changes then
+    // applies to the next run, not to this one.
+    const LocaleCodec codec("GBK");
+    const RemoveFolder library{m_root + "/lib"};
+    const QString source = makeLibrary();
+    const QByteArray before = readBytes(source);
+    setPaths(source, m_root + "/lib", source);
+    auto *browser = m_dialog->findChild<QTextEdit *>(QStringLiteral("textBrowser"));
+    const QMetaObject::Connection change = connect(browser, &QTextEdit::textChanged, [this] {
+        m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->setValue(0);
+        auto *sources = m_dialog->findChild<QComboBox *>(QStringLiteral("comboBoxEnw"));
+        if (sources->count() == 1) { // another source picked
+            sources->addItem(m_root + "/other.enw");
+            sources->setCurrentIndex(1);
+        }
+    });
+    start();
+    disconnect(change);
+    QVERIFY(console().contains(ConsoleLine{QStringLiteral("Warning:\"无法写入新Enw文件:") + source
+                                               + QStringLiteral(" (与原Enw文件是同一个文件)\""), red}));
+    QCOMPARE(readBytes(source), before);
+    setPaths(source, m_root + "/lib", m_root + "/out.enw");
+    m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->setValue(2);
+    const QMetaObject::Connection zero = connect(browser, &QTextEdit::textChanged, [this] {
+        m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->setValue(0);
+    });
+    start();
+    disconnect(zero);
+    QVERIFY(readBytes(m_root + "/out.enw").contains(utf16WithMark(QStringLiteral("数据挖掘方.caj")).mid(2)));
 }
 
 void TestBatchRun::missingSource()
