@@ -166,7 +166,7 @@ void EnwDialog::runBatch()
     qDebug() << (QStringLiteral("待检索全文的文献有：") + QString::number(records, 10));
     qDebug() << (QStringLiteral("全文数据库共有文献：") + QString::number(fullTexts.size(), 10));
     int matched = 0;
-    m_written = false;
+    m_outcome = WriteOutcome();
     if (!QFileInfo(folderPath).isDir()) {
         // An unplugged drive or a typo: last run's linked output stays as it is.
         qWarning() << (QStringLiteral("全文数据库所属路径文件夹不存在！") + QStringLiteral(":") + folderPath);
@@ -181,8 +181,12 @@ void EnwDialog::runBatch()
     qDebug() << (QStringLiteral("检索到全文的文献有：") + QString::number(matched, 10)
                  + QStringLiteral("/") + QString::number(records, 10));
     // A relative path lands in the working folder of the moment: say where.
-    if (m_written)
+    // Then what the links leave over: full texts of records missing from the
+    // export, and full texts two records claim.
+    if (m_outcome.written) {
         qDebug() << (QStringLiteral("已写入新Enw文件:") + QFileInfo(savePath).absoluteFilePath());
+        reportClaims(fullTexts, m_outcome.recordsPerFullText, [this] { resetConsoleColour(); });
+    }
 }
 
 int EnwDialog::parseUTF16EnwFile(QString enwFilePath, QStringList &dataList, QTextCodec *enwCode)
@@ -205,5 +209,5 @@ int EnwDialog::createNewEnwFile(QStringList dataList, QFileInfoList fullTextList
     const int threshold = m_running ? m_runThreshold : form->spinBoxEditDis->value();
     const QString source = m_running ? m_runSource : form->comboBoxEnw->currentText();
     return writeLinkedEnw(dataList, fullTextList, newEnwFilePath, enwCodec, threshold,
-                          [this] { resetConsoleColour(); }, source, m_linkTargets, &m_written);
+                          [this] { resetConsoleColour(); }, source, m_linkTargets, &m_outcome);
 }

@@ -1,6 +1,8 @@
 #ifndef ENWLINK_ENWDIALOG_H
 #define ENWLINK_ENWDIALOG_H
 
+#include "engine/enwwriter.h"
+
 #include <QDialog>
 #include <QFileInfoList>
 #include <QString>
@@ -43,7 +45,7 @@ private:
     EnwDialogForm *form;
     bool m_running = false;
     QList<QByteArray> m_linkTargets; // of the full texts of this run that are file links
-    bool m_written = false;          // whether this run wrote its output
+    WriteOutcome m_outcome;          // of this run's writing
     QString m_runSource;             // the source and the distance the run started with
     int m_runThreshold = 0;
 };

@@ -230,10 +230,13 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
                    const std::function<void()> &afterWarning, const QString &sourcePath,
-                   const QList<QByteArray> &linkTargets, bool *written)
+                   const QList<QByteArray> &linkTargets, WriteOutcome *outcome)
 {
-    if (written)
-        *written = false;
+    if (outcome) {
+        outcome->written = false;
+        outcome->recordsPerFullText.fill(0, fullTexts.size());
+    }
+    std::vector<int> lastRecord(outcome ? size_t(fullTexts.size()) : 0, -1); // that linked each full text
     if (outputPath.isEmpty()) {
         // A save file without a name would put its temporary file into the
         // working folder. The reason is the one QFile gives for a missing name.
@@ -258,10 +261,13 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
     int linked = 0;
     RecordFacts record; // of the record being written
     int recordEnd = 0;
+    int recordStart = 0;
     for (int at = 0; at < lines.size(); ++at) {
         const QString &entry = lines.at(at);
-        if (at == recordEnd)
+        if (at == recordEnd) {
+            recordStart = at;
             record = recordFactsIn(lines, at, &recordEnd);
+        }
         out << entry;
         if (!isTitleLine(entry))
             continue;
@@ -282,6 +288,10 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
             message += QLatin1String(" ------ ");
             appendQuoted(message, path);
             ++linked;
+            if (outcome && lastRecord[size_t(match.index)] != recordStart) {
+                lastRecord[size_t(match.index)] = recordStart;
+                ++outcome->recordsPerFullText[match.index];
+            }
         }
         // Exact matches go out at debug level; near matches and misses as
         // warnings, each followed by the colour reset.
@@ -304,17 +314,38 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         reportWriteFailure(outputPath, file.errorString(), afterWarning);
         return 0;
     }
-    if (written)
-        *written = true;
+    if (outcome)
+        outcome->written = true;
     return linked;
 }
 
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec, int threshold,
                    const std::function<void()> &afterWarning, const QString &sourcePath,
-                   const QList<QByteArray> &linkTargets, bool *written)
+                   const QList<QByteArray> &linkTargets, WriteOutcome *outcome)
 {
     const IndexedFullTextMatcher matcher(fullTexts, threshold);
     return writeLinkedEnw(lines, fullTexts, outputPath, codec, matcher, afterWarning, sourcePath, linkTargets,
-                          written);
+                          outcome);
+}
+
+void reportClaims(const QFileInfoList &fullTexts, const QVector<int> &recordsPerFullText,
+                  const std::function<void()> &afterWarning)
+{
+    const int unclaimed = int(std::count(recordsPerFullText.begin(), recordsPerFullText.end(), 0));
+    qDebug() << (QStringLiteral("未被题录链接的全文有：") + QString::number(unclaimed));
+    for (int i = 0; i < fullTexts.size() && i < recordsPerFullText.size(); ++i) {
+        if (recordsPerFullText.at(i) > 0)
+            continue;
+        QString message = QStringLiteral("File : ");
+        appendQuoted(message, absolutePathOf(fullTexts.at(i)));
+        qDebug().noquote().nospace() << message;
+    }
+    // Usually one of them is a wrong near match.
+    for (int i = 0; i < fullTexts.size() && i < recordsPerFullText.size(); ++i) {
+        if (recordsPerFullText.at(i) > 1)
+            warnAndThen(QStringLiteral("被多条题录链接的全文：") + absolutePathOf(fullTexts.at(i)) + QStringLiteral(" (")
+                            + QString::number(recordsPerFullText.at(i)) + QStringLiteral(")"),
+                        afterWarning);
+    }
 }

@@ -4,6 +4,7 @@
 #include <QFileInfoList>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 
@@ -28,6 +29,12 @@ struct RecordFacts
 };
 RecordFacts recordFactsIn(const QStringList &lines, int from, int *end);
 
+struct WriteOutcome
+{
+    bool written = false;
+    QVector<int> recordsPerFullText; // in the full texts' order
+};
+
 // Writes `lines` unchanged and in order to `outputPath`, encoded with `codec`
 // and a byte-order mark (no mark when nothing is written), and after every title
 // line for which `matcher` finds a full text adds "%> " + its absolute path +
@@ -42,19 +49,27 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end);
 // to one of the full texts (by name, as a hard link, or as the target of a
 // full text in `linkTargets`, which collectFullTexts gives), or is neither a
 // regular file nor a folder (a device, a FIFO, a socket). An empty title is
-// never linked. `*written` tells whether the file was written.
+// never linked. `*outcome` tells whether the file was written and how many
+// records linked each full text.
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
                    const std::function<void()> &afterWarning = {},
                    const QString &sourcePath = QString(),
-                   const QList<QByteArray> &linkTargets = {}, bool *written = nullptr);
+                   const QList<QByteArray> &linkTargets = {}, WriteOutcome *outcome = nullptr);
 
 // The same with the product's matcher for `threshold` (0 turns the near pass off).
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec, int threshold,
                    const std::function<void()> &afterWarning = {},
                    const QString &sourcePath = QString(),
-                   const QList<QByteArray> &linkTargets = {}, bool *written = nullptr);
+                   const QList<QByteArray> &linkTargets = {}, WriteOutcome *outcome = nullptr);
+
+// Logs, after a run that wrote its output, the full texts no record linked
+// ("未被题录链接的全文有：" and the number, then a "File :" line each, in list
+// order) and, as warnings each followed by `afterWarning`, every full text two
+// or more records linked, with their number.
+void reportClaims(const QFileInfoList &fullTexts, const QVector<int> &recordsPerFullText,
+                  const std::function<void()> &afterWarning = {});
 
 #endif

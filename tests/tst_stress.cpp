@@ -59,10 +59,16 @@ struct Counter
 {
     QStringList first, last;
     int debug = 0, warnings = 0;
+    bool afterWritten = false;
 } *counter = nullptr;
 
 void countMessage(QtMsgType type, const QMessageLogContext &, const QString &text)
 {
+    // What follows the line that names the written file (the claims report)
+    // is left out; that line itself is checked and dropped by run().
+    if (counter->afterWritten)
+        return;
+    counter->afterWritten = text.startsWith(QStringLiteral("\"已写入新Enw文件:"));
     const QString line = (type == QtDebugMsg ? QStringLiteral("D:") : QStringLiteral("W:")) + text.left(8000);
     (type == QtDebugMsg ? counter->debug : counter->warnings)++;
     if (counter->first.size() < 8)
@@ -176,7 +182,7 @@ void TestStress::twentyMegabyteLineInConsole()
     QVERIFY(QDir().mkpath(m_root + "/lib"));
     setPaths(m_root + "/long.enw", m_root + "/lib", m_root + "/out.enw");
     const QList<ConsoleLine> lines = runInConsole();
-    QCOMPARE(lines.size(), 8);
+    QCOMPARE(lines.size(), 9); // then the file written, and that no full text was left over
     QCOMPARE(lines.at(5), (ConsoleLine{"Warning:\"%T " + QString(10000 - 4, 'a')
                                            + QStringLiteral("……（此行过长，仅显示前10000个字符）"),
                                        red}));
@@ -276,7 +282,7 @@ void TestStress::unreadableSubfolder()
     QCOMPARE(child.status, 0);
     QVERIFY(child.log.contains(QStringLiteral("W:\"文件夹无法读取，已跳过:") + root + "/lib/closed\""));
     QVERIFY(child.log.contains(QStringLiteral("W:\"文件夹无法读取，已跳过:") + root + "/lib/noentry\""));
-    QCOMPARE(child.log.at(child.log.size() - 2), QStringLiteral("D:\"检索到全文的文献有：1/1\""));
+    QVERIFY(child.log.contains(QStringLiteral("D:\"检索到全文的文献有：1/1\"")));
     QVERIFY(child.log.contains("W:\"%T Closed document\" " + miss));
 }
 
@@ -298,7 +304,8 @@ void TestStress::awkwardFileNames()
                                  "OutPut:\"%T it's\" ------ \"" + lib + "/it's.pdf\"",
                                  "Warning:\"%T <i>none</i>\" " + miss,
                                  QStringLiteral("OutPut:\"检索到全文的文献有：4/1\""),
-                                 QStringLiteral("OutPut:\"已写入新Enw文件:") + m_root + "/out.enw\""}));
+                                 QStringLiteral("OutPut:\"已写入新Enw文件:") + m_root + "/out.enw\"",
+                                 QStringLiteral("OutPut:\"未被题录链接的全文有：0\"")}));
 }
 
 void TestStress::outputOverSource()
