@@ -186,13 +186,14 @@ void TestBatchRun::refusedOutputs_data()
 
 void TestBatchRun::refusedOutputs()
 {
-    UNIX_ONLY("symbolic and hard links");
     QFETCH(QString, output);
     QFETCH(QString, reason);
+    if (output.startsWith("store/"))
+        UNIX_ONLY("symbolic and hard links");
     const QString source = makeLibrary();
+#ifdef Q_OS_UNIX
     QVERIFY(makeFiles(m_root + "/store", {"real.pdf"}) && writeBytes(m_root + "/store/real.pdf", "%PDF"));
     QVERIFY(QFile::link(m_root + "/store/real.pdf", m_root + "/lib/Linked title.pdf"));
-#ifdef Q_OS_UNIX
     QVERIFY(::link(QFile::encodeName(m_root + "/lib/A/Deep learning.pdf").constData(),
                    QFile::encodeName(m_root + "/store/hard.bin").constData()) == 0);
 #endif
