@@ -376,7 +376,8 @@ void TestBatchRun::exampleLibrary()
     QCOMPARE(ending, QStringList({QStringLiteral("OutPut:\"检索到全文的文献有：16/19\""),
                                   QStringLiteral("OutPut:\"已写入新Enw文件:") + output + "\"",
                                   QStringLiteral("OutPut:\"未被题录链接的全文有：1\""),
-                                  "OutPut:File : \"" + examples + "/fulltexts/mathematics/Unrelated lecture notes.pdf\""}));
+                                  "OutPut:File : \"" + QFileInfo(examples).absoluteFilePath()
+                                      + "/fulltexts/mathematics/Unrelated lecture notes.pdf\""}));
     QCOMPARE(readBytes(output).left(2), QByteArray("\xFF\xFE"));
 }
 
