@@ -3,6 +3,7 @@
 #include "dialog/enwdialogform.h"
 #include "dialog/helptext.h"
 #include "engine/enwreader.h"
+#include "engine/enwrun.h"
 #include "engine/enwwriter.h"
 #include "engine/fulltextcollector.h"
 
@@ -137,56 +138,12 @@ void EnwDialog::runBatch()
 {
     // The run's settings, taken once, first: every console line lets the
     // window handle events, so a row or the distance may change during the run.
-    const QString enwPath = form->comboBoxEnw->currentText();
-    const QString folderPath = form->comboBoxPath->currentText();
-    const QString savePath = form->comboBoxSave->currentText();
-    m_runSource = enwPath;
-    m_runThreshold = form->spinBoxEditDis->value();
-
+    const RunSettings settings{form->comboBoxEnw->currentText(), form->comboBoxPath->currentText(),
+                               form->comboBoxSave->currentText(), form->spinBoxEditDis->value()};
     form->textBrowser->clear();
     resetConsoleColour();
     form->textBrowser->setText(helpText());
-
-    if (enwPath.isEmpty()) {
-        qWarning() << QStringLiteral("enw文件不存在!");
-        return;
-    }
-    qDebug() << (QStringLiteral("enw文件路径:") + enwPath);
-    if (folderPath.isEmpty()) {
-        qWarning() << QStringLiteral("全文数据库所属路径文件夹不存在！");
-        return;
-    }
-    qDebug() << (QStringLiteral("全文数据库路径:") + folderPath);
-
-    QTextCodec *codec = QTextCodec::codecForName("UTF-16LE");
-    QStringList dataList;
-    QFileInfoList fullTexts;
-    const int records = parseUTF16EnwFile(enwPath, dataList, codec);
-    getAllFullText(folderPath, fullTexts);
-    qDebug() << (QStringLiteral("待检索全文的文献有：") + QString::number(records, 10));
-    qDebug() << (QStringLiteral("全文数据库共有文献：") + QString::number(fullTexts.size(), 10));
-    int matched = 0;
-    m_outcome = WriteOutcome();
-    if (!QFileInfo(folderPath).isDir()) {
-        // An unplugged drive or a typo: last run's linked output stays as it is.
-        qWarning() << (QStringLiteral("全文数据库所属路径文件夹不存在！") + QStringLiteral(":") + folderPath);
-        resetConsoleColour();
-    } else if (records > 0) {
-        matched = createNewEnwFile(dataList, fullTexts, savePath, codec);
-    } else {
-        // Nothing to link: an existing file at the output path keeps its bytes.
-        qWarning() << (QStringLiteral("没有读到题录，未写入新Enw文件:") + savePath);
-        resetConsoleColour();
-    }
-    qDebug() << (QStringLiteral("检索到全文的文献有：") + QString::number(matched, 10)
-                 + QStringLiteral("/") + QString::number(records, 10));
-    // A relative path lands in the working folder of the moment: say where.
-    // Then what the links leave over: full texts of records missing from the
-    // export, and full texts two records claim.
-    if (m_outcome.written) {
-        qDebug() << (QStringLiteral("已写入新Enw文件:") + QFileInfo(savePath).absoluteFilePath());
-        reportClaims(fullTexts, m_outcome.recordsPerFullText, [this] { resetConsoleColour(); });
-    }
+    runRepair(settings, [this] { resetConsoleColour(); });
 }
 
 int EnwDialog::parseUTF16EnwFile(QString enwFilePath, QStringList &dataList, QTextCodec *enwCode)
@@ -205,9 +162,6 @@ bool EnwDialog::getAllFullText(QString pdfFolderPath, QFileInfoList &allFileInfo
 int EnwDialog::createNewEnwFile(QStringList dataList, QFileInfoList fullTextList,
                                 QString newEnwFilePath, QTextCodec *enwCodec)
 {
-    // Inside a run, the settings it started with; called alone, the window's.
-    const int threshold = m_running ? m_runThreshold : form->spinBoxEditDis->value();
-    const QString source = m_running ? m_runSource : form->comboBoxEnw->currentText();
-    return writeLinkedEnw(dataList, fullTextList, newEnwFilePath, enwCodec, threshold,
-                          [this] { resetConsoleColour(); }, source, m_linkTargets, &m_outcome);
+    return writeLinkedEnw(dataList, fullTextList, newEnwFilePath, enwCodec, form->spinBoxEditDis->value(),
+                          [this] { resetConsoleColour(); }, form->comboBoxEnw->currentText(), m_linkTargets);
 }

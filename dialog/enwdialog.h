@@ -1,10 +1,10 @@
 #ifndef ENWLINK_ENWDIALOG_H
 #define ENWLINK_ENWDIALOG_H
 
-#include "engine/enwwriter.h"
-
+#include <QByteArray>
 #include <QDialog>
 #include <QFileInfoList>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -44,10 +44,7 @@ private:
 
     EnwDialogForm *form;
     bool m_running = false;
-    QList<QByteArray> m_linkTargets; // of the full texts of this run that are file links
-    WriteOutcome m_outcome;          // of this run's writing
-    QString m_runSource;             // the source and the distance the run started with
-    int m_runThreshold = 0;
+    QList<QByteArray> m_linkTargets; // of the full texts getAllFullText found that are file links
 };
 
 #endif

@@ -1,0 +1,56 @@
+#include "engine/enwrun.h"
+
+#include "engine/engineutil.h"
+#include "engine/enwreader.h"
+#include "engine/enwwriter.h"
+#include "engine/fulltextcollector.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QTextCodec>
+
+RunResult runRepair(const RunSettings &settings, const std::function<void()> &afterWarning)
+{
+    RunResult result;
+    if (settings.source.isEmpty()) {
+        qWarning() << QStringLiteral("enw文件不存在!");
+        return result;
+    }
+    qDebug() << (QStringLiteral("enw文件路径:") + settings.source);
+    if (settings.folder.isEmpty()) {
+        qWarning() << QStringLiteral("全文数据库所属路径文件夹不存在！");
+        return result;
+    }
+    qDebug() << (QStringLiteral("全文数据库路径:") + settings.folder);
+
+    QStringList lines;
+    QFileInfoList fullTexts;
+    QList<QByteArray> linkTargets;
+    result.records = readEnwFile(settings.source, lines, afterWarning);
+    collectFullTexts(settings.folder, fullTexts, afterWarning, &linkTargets);
+    qDebug() << (QStringLiteral("待检索全文的文献有：") + QString::number(result.records, 10));
+    qDebug() << (QStringLiteral("全文数据库共有文献：") + QString::number(fullTexts.size(), 10));
+    WriteOutcome outcome;
+    if (!QFileInfo(settings.folder).isDir()) {
+        // An unplugged drive or a typo: last run's linked output stays as it is.
+        warnAndThen(QStringLiteral("全文数据库所属路径文件夹不存在！") + QStringLiteral(":") + settings.folder,
+                    afterWarning);
+    } else if (result.records > 0) {
+        result.linked = writeLinkedEnw(lines, fullTexts, settings.output, QTextCodec::codecForName("UTF-16LE"),
+                                       settings.distance, afterWarning, settings.source, linkTargets, &outcome);
+    } else {
+        // Nothing to link: an existing file at the output path keeps its bytes.
+        warnAndThen(QStringLiteral("没有读到题录，未写入新Enw文件:") + settings.output, afterWarning);
+    }
+    qDebug() << (QStringLiteral("检索到全文的文献有：") + QString::number(result.linked, 10) + QStringLiteral("/")
+                 + QString::number(result.records, 10));
+    // A relative path lands in the working folder of the moment: say where.
+    // Then what the links leave over: full texts of records missing from the
+    // export, and full texts two records claim.
+    result.written = outcome.written;
+    if (result.written) {
+        qDebug() << (QStringLiteral("已写入新Enw文件:") + QFileInfo(settings.output).absoluteFilePath());
+        reportClaims(fullTexts, outcome.recordsPerFullText, afterWarning);
+    }
+    return result;
+}

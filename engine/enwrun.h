@@ -1,0 +1,31 @@
+#ifndef ENWLINK_ENWRUN_H
+#define ENWLINK_ENWRUN_H
+
+#include <QString>
+
+#include <functional>
+
+// What a run is given, taken once when it starts.
+struct RunSettings
+{
+    QString source;   // the ENW file to read
+    QString folder;   // the folder of full texts
+    QString output;   // the ENW file to write
+    int distance = 2; // the edit distance of the near pass (0: none)
+};
+
+struct RunResult
+{
+    int records = 0;      // read from the source
+    int linked = 0;       // title lines that got a full text
+    bool written = false; // the output was written
+};
+
+// One whole repair, with every line the console shows after the help text:
+// the paths, the full texts found, the counts, one line per title, the tally,
+// and after a write the file written and the full texts no record or several
+// records claimed. Warnings are each followed by `afterWarning`. Nothing is
+// written when the source holds no record or the folder does not exist.
+RunResult runRepair(const RunSettings &settings, const std::function<void()> &afterWarning = {});
+
+#endif
