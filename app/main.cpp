@@ -1,10 +1,19 @@
+#include "app/commandline.h"
 #include "app/logrouting.h"
 #include "dialog/enwdialog.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 
 int main(int argc, char **argv)
 {
+    QCoreApplication::setApplicationName(QStringLiteral("enwlink"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ENWLINK_VERSION));
+    // With paths or options of its own, a run without the window.
+    if (wantsCommandLine(argc, argv)) {
+        QCoreApplication application(argc, argv);
+        return runCommandLine();
+    }
     QApplication application(argc, argv);
     EnwDialog dialog;
     return runLoggingDialog(dialog);
