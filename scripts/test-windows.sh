@@ -41,7 +41,7 @@ use_prefix() { # NAME
 # wine hands variables to Windows programs without their WINE prefix.
 export WINEQT_FORCE_STDERR_LOGGING=1
 tests=(tst_dialog tst_console "tst_app -style windows" tst_reader tst_collector tst_distance
-       tst_writer tst_matcher tst_pickers tst_batchrun tst_platform
+       tst_writer tst_matcher tst_pickers tst_batchrun tst_platform tst_commandline
        "fuzz_replay $ENWLINK_ROOT/tests/fuzz/corpus $ENWLINK_ROOT/tests/fuzz/regressions")
 
 run_suite() { # CODE-PAGE LOCALE
@@ -70,7 +70,31 @@ run_suite() { # CODE-PAGE LOCALE
         printf '%s\n' "$log" | grep -a '^SKIP' | sed "s/^/  ($program) /" || true
     done
     echo "Code page $name: $passed passed, $failed failed, $skipped skipped"
+    command_line "$locale" || broken=$((broken + 1))
     [ "$broken" -eq 0 ]
+}
+
+# The GUI program from a command line: its usage, and a run on the sample
+# library whose lines reach a redirected standard output and whose exit status
+# says the file was written.
+command_line() { # LOCALE
+    local out help status
+    out=$(mktemp -d)
+    help=$(LC_ALL="$1" wine "$bin/enwlink.exe" --help 2>&1) || true
+    LC_ALL="$1" wine "$bin/enwlink.exe" 'Z:'"$ENWLINK_ROOT"'/examples/library.enw' \
+        'Z:'"$ENWLINK_ROOT"'/examples/fulltexts' 'Z:'"$out"'/linked.enw' >"$out/stdout" 2>"$out/stderr" \
+        && status=0 || status=$?
+    if grep -q 'SOURCE FOLDER OUTPUT' <<<"$help" && [ "$status" -eq 0 ] && [ -s "$out/linked.enw" ] \
+        && grep -aq '16/19' "$out/stdout"; then
+        echo "Command line: usage and a run (exit status 0) as expected"
+        rm -rf "$out"
+        return 0
+    fi
+    echo "Command line: exit status $status; usage and output follow" >&2
+    printf '%s\n' "$help" | head -5 >&2
+    head -5 "$out/stdout" "$out/stderr" >&2
+    rm -rf "$out"
+    return 1
 }
 
 # The installer, as a user runs it: installed silently, the installed program
