@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QSettings>
 
 int main(int argc, char **argv)
 {
@@ -15,6 +16,10 @@ int main(int argc, char **argv)
         return runCommandLine();
     }
     QApplication application(argc, argv);
+    // The registry on Windows, ~/.config/enwlink/enwlink.conf on Linux.
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("enwlink"),
+                       QStringLiteral("enwlink"));
     EnwDialog dialog;
+    dialog.useSettings(&settings);
     return runLoggingDialog(dialog);
 }

@@ -11,17 +11,128 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QMimeData>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTextCodec>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QToolButton>
+#include <QUrl>
 
 EnwDialog::EnwDialog(QWidget *parent)
     : QDialog(parent), form(new EnwDialogForm)
 {
     form->setupUi(this);
     form->textBrowser->setText(helpText());
+    // Files and folders dropped on the window, or on a row, fill a row.
+    setAcceptDrops(true);
+}
+
+namespace {
+
+const int historyLimit = 20;
+
+struct RowKey
+{
+    QComboBox *EnwDialogForm::*row;
+    const char *key;
+};
+const RowKey rowKeys[] = {{&EnwDialogForm::comboBoxEnw, "source"},
+                          {&EnwDialogForm::comboBoxPath, "folder"},
+                          {&EnwDialogForm::comboBoxSave, "output"}};
+
+} // namespace
+
+void EnwDialog::useSettings(QSettings *settings)
+{
+    m_settings = settings;
+    if (!settings)
+        return;
+    // A path that is gone stays in its history: a run says what is wrong with it.
+    for (const RowKey &row : rowKeys) {
+        QComboBox *combo = form->*row.row;
+        combo->clear();
+        combo->addItems(settings->value(QStringLiteral("rows/%1/history").arg(QLatin1String(row.key))).toStringList());
+        combo->setCurrentIndex(settings->value(QStringLiteral("rows/%1/current").arg(QLatin1String(row.key)), -1).toInt());
+    }
+    form->spinBoxEditDis->setValue(settings->value(QStringLiteral("distance"), form->spinBoxEditDis->value()).toInt());
+    restoreGeometry(settings->value(QStringLiteral("geometry")).toByteArray());
+    const QString folder = settings->value(QStringLiteral("pickerFolder")).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        QDir::setCurrent(folder);
+}
+
+void EnwDialog::saveSettings()
+{
+    if (!m_settings)
+        return;
+    for (const RowKey &row : rowKeys) {
+        QComboBox *combo = form->*row.row;
+        QStringList history;
+        for (int i = std::max(0, combo->count() - historyLimit); i < combo->count(); ++i)
+            history.append(combo->itemText(i));
+        m_settings->setValue(QStringLiteral("rows/%1/history").arg(QLatin1String(row.key)), history);
+        m_settings->setValue(QStringLiteral("rows/%1/current").arg(QLatin1String(row.key)),
+                             combo->currentIndex() - std::max(0, combo->count() - historyLimit));
+    }
+    m_settings->setValue(QStringLiteral("distance"), form->spinBoxEditDis->value());
+    m_settings->setValue(QStringLiteral("geometry"), saveGeometry());
+    m_settings->setValue(QStringLiteral("pickerFolder"), QDir::currentPath());
+    m_settings->sync(); // a crash later loses nothing
+}
+
+// The row a drop at `position` fills, and the path it brings, or nullptr when
+// it does not fit: a folder goes to the folder row, a file to the source row,
+// unless it lands on a row (its combo box or its button) of another kind; only
+// the first local file or folder counts.
+QComboBox *EnwDialog::dropRow(const QMimeData *data, const QPoint &position, QString *path) const
+{
+    if (!data || !data->hasUrls() || data->urls().isEmpty() || !data->urls().first().isLocalFile())
+        return nullptr;
+    const QFileInfo dropped(data->urls().first().toLocalFile());
+    if (!dropped.exists())
+        return nullptr;
+    *path = dropped.absoluteFilePath();
+    QWidget *under = childAt(position);
+    while (under && under->parentWidget() != this)
+        under = under->parentWidget();
+    if (under == form->comboBoxEnw || under == form->toolButtonOpenEnw)
+        return dropped.isDir() ? nullptr : form->comboBoxEnw;
+    if (under == form->comboBoxPath || under == form->toolButtonOpenSearchPath)
+        return dropped.isDir() ? form->comboBoxPath : nullptr;
+    if (under == form->comboBoxSave || under == form->toolButtonSave)
+        return dropped.isDir() ? nullptr : form->comboBoxSave;
+    return dropped.isDir() ? form->comboBoxPath : form->comboBoxEnw;
+}
+
+void EnwDialog::dragEnterEvent(QDragEnterEvent *event)
+{
+    dragMoveEvent(event);
+}
+
+void EnwDialog::dragMoveEvent(QDragMoveEvent *event)
+{
+    // The row under the cursor decides, so the answer may change on the way.
+    QString path;
+    if (dropRow(event->mimeData(), event->pos(), &path))
+        event->acceptProposedAction();
+    else
+        event->ignore(); // the forbidden cursor
+}
+
+void EnwDialog::dropEvent(QDropEvent *event)
+{
+    QString path;
+    if (QComboBox *row = dropRow(event->mimeData(), event->pos(), &path)) {
+        event->acceptProposedAction();
+        choose(row, path);
+    } else {
+        event->ignore();
+    }
 }
 
 EnwDialog::~EnwDialog()
@@ -97,8 +208,14 @@ void EnwDialog::on_toolButtonOpenEnw_clicked()
     delete dialog;
     if (path.isEmpty())
         return;
-    addToHistory(form->comboBoxEnw, path);
-    QDir::setCurrent(QFileInfo(path).absolutePath());
+    choose(form->comboBoxEnw, path);
+}
+
+void EnwDialog::choose(QComboBox *row, const QString &path)
+{
+    addToHistory(row, path);
+    QDir::setCurrent(row == form->comboBoxPath ? path : QFileInfo(path).absolutePath());
+    saveSettings();
 }
 
 void EnwDialog::on_toolButtonOpenSearchPath_clicked()
@@ -108,8 +225,7 @@ void EnwDialog::on_toolButtonOpenSearchPath_clicked()
         QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     if (path.isEmpty())
         return;
-    addToHistory(form->comboBoxPath, path);
-    QDir::setCurrent(path);
+    choose(form->comboBoxPath, path);
 }
 
 void EnwDialog::on_toolButtonSave_clicked()
@@ -119,8 +235,7 @@ void EnwDialog::on_toolButtonSave_clicked()
         tr("Enw File(*.enw);;Text files (*.txt)"));
     if (path.isEmpty())
         return;
-    addToHistory(form->comboBoxSave, path);
-    QDir::setCurrent(QFileInfo(path).absolutePath());
+    choose(form->comboBoxSave, path);
 }
 
 void EnwDialog::on_pushButton_clicked()
@@ -144,6 +259,7 @@ void EnwDialog::runBatch()
     resetConsoleColour();
     form->textBrowser->setText(helpText());
     runRepair(settings, [this] { resetConsoleColour(); });
+    saveSettings();
 }
 
 int EnwDialog::parseUTF16EnwFile(QString enwFilePath, QStringList &dataList, QTextCodec *enwCode)

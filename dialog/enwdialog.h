@@ -8,6 +8,13 @@
 #include <QString>
 #include <QStringList>
 
+class QComboBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
+class QPoint;
+class QMimeData;
+class QSettings;
 class QTextCodec;
 struct EnwDialogForm;
 
@@ -20,6 +27,12 @@ class EnwDialog : public QDialog
 public:
     explicit EnwDialog(QWidget *parent = nullptr);
     ~EnwDialog() override;
+
+    // Remembers the rows' histories and current entries, the edit distance,
+    // the window's geometry and the pickers' folder in `settings` (not owned),
+    // and shows what it remembered there from the last time. Without it the
+    // window remembers nothing.
+    void useSettings(QSettings *settings);
 
     // Adds one line to the console, scrolls to it and lets pending events run.
     // Rich text (the red markup of warnings) is rendered; anything else is shown
@@ -36,8 +49,17 @@ private slots:
     int createNewEnwFile(QStringList dataList, QFileInfoList fullTextList, QString newEnwFilePath,
                          QTextCodec *enwCodec);
 
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
 private:
     Q_DISABLE_COPY(EnwDialog)
+
+    QComboBox *dropRow(const QMimeData *data, const QPoint &position, QString *path) const;
+    void choose(QComboBox *row, const QString &path); // what a pick does with its path
+    void saveSettings();
 
     void resetConsoleColour();
     void runBatch();
@@ -45,6 +67,7 @@ private:
     EnwDialogForm *form;
     bool m_running = false;
     QList<QByteArray> m_linkTargets; // of the full texts getAllFullText found that are file links
+    QSettings *m_settings = nullptr;
 };
 
 #endif

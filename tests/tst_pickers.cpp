@@ -5,6 +5,11 @@
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QMimeData>
+#include <QSettings>
+#include <QSpinBox>
+#include <QUrl>
+#include <QDragEnterEvent>
 #include <QtTest>
 
 #include <functional>
@@ -27,6 +32,9 @@ private slots:
     void outputPick();
     void outputPickerFollowsEveryPick();
     void typedMissingSourceIsAccepted();
+    void drops_data();
+    void drops();
+    void settingsComeBack();
 
 private:
     struct Seen
@@ -242,6 +250,90 @@ void TestPickers::typedMissingSourceIsAccepted()
     pick("toolButtonOpenEnw", "refs/not there.enw");
     QCOMPARE(combo("comboBoxEnw")->currentText(), m_root + "/refs/not there.enw");
     QCOMPARE(QDir::currentPath(), m_root + "/refs");
+}
+
+namespace {
+
+// Drops `urls` on `target` as a file manager would; whether it was taken.
+bool drop(QWidget *target, const QList<QUrl> &urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent dropped(QPointF(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropped);
+    return enter.isAccepted() && dropped.isAccepted();
+}
+
+} // namespace
+
+void TestPickers::drops_data()
+{
+    QTest::addColumn<QByteArray>("target"); // object name; empty: the window itself
+    QTest::addColumn<QStringList>("dropped"); // below the test's folder; "http:" for a remote one
+    QTest::addColumn<QByteArray>("row");      // the row it fills; empty: refused
+    QTest::newRow("a folder on the window") << QByteArray() << QStringList({"lib"}) << QByteArray("comboBoxPath");
+    QTest::newRow("a file on the window") << QByteArray() << QStringList({"refs/b.txt"}) << QByteArray("comboBoxEnw");
+    QTest::newRow("a file on the output row") << QByteArray("comboBoxSave") << QStringList({"refs/a.enw"})
+                                              << QByteArray("comboBoxSave");
+    QTest::newRow("a file on the folder's button") << QByteArray("toolButtonOpenSearchPath")
+                                                   << QStringList({"refs/a.enw"}) << QByteArray();
+    QTest::newRow("a folder on the source row") << QByteArray("comboBoxEnw") << QStringList({"lib"}) << QByteArray();
+    QTest::newRow("several: the first counts") << QByteArray() << QStringList({"lib/x", "refs/a.enw"})
+                                               << QByteArray("comboBoxPath");
+    QTest::newRow("not a local file") << QByteArray() << QStringList({"http:"}) << QByteArray();
+}
+
+void TestPickers::drops()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QStringList, dropped);
+    QFETCH(QByteArray, row);
+    QList<QUrl> urls;
+    for (const QString &path : dropped)
+        urls.append(path == "http:" ? QUrl("http://example.org/a.enw") : QUrl::fromLocalFile(m_root + "/" + path));
+    QWidget *widget = target.isEmpty() ? static_cast<QWidget *>(m_dialog)
+                                       : m_dialog->findChild<QWidget *>(QString::fromLatin1(target));
+    QCOMPARE(drop(widget, urls), !row.isEmpty());
+    for (const char *name : {"comboBoxEnw", "comboBoxPath", "comboBoxSave"}) {
+        // A drop does what a pick does: history, current entry, working folder.
+        const QString path = m_root + "/" + dropped.first();
+        QCOMPARE(items(name), row == name ? QStringList({path}) : QStringList());
+        if (row == name)
+            QCOMPARE(QDir::currentPath(), row == "comboBoxPath" ? path : QFileInfo(path).absolutePath());
+    }
+    if (row.isEmpty())
+        QCOMPARE(QDir::currentPath(), m_root + "/work");
+}
+
+void TestPickers::settingsComeBack()
+{
+    // Settings of the test's own, in its folder: the user's stay untouched.
+    QSettings settings(m_root + "/enwlink.ini", QSettings::IniFormat);
+    m_dialog->useSettings(&settings);
+    for (int i = 0; i < 22; ++i) // two more than a row keeps
+        QVERIFY(writeBytes(m_root + QStringLiteral("/refs/%1.enw").arg(i), "") &&
+                drop(m_dialog, {QUrl::fromLocalFile(m_root + QStringLiteral("/refs/%1.enw").arg(i))}));
+    drop(m_dialog, {QUrl::fromLocalFile(m_root + "/refs/5.enw")}); // an older entry chosen again
+    pick("toolButtonOpenSearchPath", "lib");
+    m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->setValue(7);
+    pick("toolButtonSave", "refs/out.enw");
+    delete m_dialog;
+    QDir::setCurrent(m_root + "/work");
+
+    QSettings again(m_root + "/enwlink.ini", QSettings::IniFormat);
+    m_dialog = new EnwDialog;
+    m_dialog->useSettings(&again);
+    QStringList sources;
+    for (int i = 2; i < 22; ++i)
+        sources.append(m_root + QStringLiteral("/refs/%1.enw").arg(i));
+    QCOMPARE(items("comboBoxEnw"), sources);
+    QCOMPARE(combo("comboBoxEnw")->currentText(), m_root + "/refs/5.enw");
+    QCOMPARE(items("comboBoxPath"), QStringList({m_root + "/lib"}));
+    QCOMPARE(combo("comboBoxSave")->currentText(), m_root + "/refs/out.enw");
+    QCOMPARE(m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->value(), 7);
+    QCOMPARE(QDir::currentPath(), m_root + "/refs"); // where the pickers last were
 }
 
 QTEST_MAIN(TestPickers)
