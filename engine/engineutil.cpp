@@ -74,9 +74,16 @@ void appendQuoted(QString &message, const QString &text)
     }
 }
 
-void warnAndThen(const QString &message, const std::function<void()> &afterWarning)
+void RunReport::warn(const QString &message) const
 {
     qWarning() << message;
-    if (afterWarning)
-        afterWarning();
+    if (m_afterWarning)
+        m_afterWarning();
+}
+
+void RunReport::warnLine(const QString &line) const
+{
+    qWarning().noquote().nospace() << line;
+    if (m_afterWarning)
+        m_afterWarning();
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <type_traits>
 
 // What identifies a file or folder however it is reached (links, hard links,
 // letter case on Windows): device and inode on Unix (one stat, however deep
@@ -30,8 +31,25 @@ QStringView fileNameIn(const QString &filePath);
 // message then goes out whole with qDebug().noquote().nospace().
 void appendQuoted(QString &message, const QString &text);
 
-// Logs `message` as a warning, then calls `afterWarning` (the console's colour
-// reset) when there is one.
-void warnAndThen(const QString &message, const std::function<void()> &afterWarning);
+// How a run reports: through the toolkit's log, every warning followed by the
+// front end's own step after it (the window resets its console's colour).
+// Anything callable without arguments converts to one.
+class RunReport
+{
+public:
+    RunReport() = default;
+    template<typename AfterWarning,
+             typename = std::enable_if_t<std::is_invocable_v<AfterWarning &>
+                                         && !std::is_same_v<std::decay_t<AfterWarning>, RunReport>>>
+    RunReport(AfterWarning afterWarning) : m_afterWarning(std::move(afterWarning))
+    {
+    }
+
+    void warn(const QString &message) const;     // written as a QDebug stream writes a QString
+    void warnLine(const QString &line) const;    // written as it is (already quoted)
+
+private:
+    std::function<void()> m_afterWarning;
+};
 
 #endif

@@ -271,7 +271,7 @@ Outcome readWithTextStream(QFile &file, bool atReturns, RecordFilter &filter)
 } // namespace
 
 int readEnwFile(const QString &enwFilePath, QStringList &lines,
-                const std::function<void()> &afterWarning)
+                const RunReport &report)
 {
     // Only a regular file is opened: a FIFO or a device would block the window
     // inside open(), and a folder has no lines. (An empty name is refused up
@@ -288,7 +288,7 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
         return 0;
     }
     if (file.size() > maxEnwFileBytes) {
-        warnAndThen(QStringLiteral("enw文件过大，无法处理:") + enwFilePath, afterWarning);
+        report.warn(QStringLiteral("enw文件过大，无法处理:") + enwFilePath);
         return 0;
     }
 
@@ -334,16 +334,15 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
     file.close();
 
     if (outcome == Outcome::TooLong) {
-        warnAndThen(QStringLiteral("enw文件中有一行过长，无法处理:") + enwFilePath, afterWarning);
+        report.warn(QStringLiteral("enw文件中有一行过长，无法处理:") + enwFilePath);
         return 0;
     }
     if (vote.notUtf8 > 0)
-        warnAndThen(QStringLiteral("以下行数不是UTF-8编码，已按本地编码读取:") + QString::number(vote.notUtf8),
-                    afterWarning);
+        report.warn(QStringLiteral("以下行数不是UTF-8编码，已按本地编码读取:") + QString::number(vote.notUtf8));
     if (outcome == Outcome::Undecodable)
-        warnAndThen(QStringLiteral("enw文件编码无法识别，部分字符已被替换:") + enwFilePath, afterWarning);
+        report.warn(QStringLiteral("enw文件编码无法识别，部分字符已被替换:") + enwFilePath);
     if (filter.dropped() > 0)
-        warnAndThen(QStringLiteral("已跳过不属于任何题录的行数:") + QString::number(filter.dropped()), afterWarning);
+        report.warn(QStringLiteral("已跳过不属于任何题录的行数:") + QString::number(filter.dropped()));
     lines.append(retained);
     return filter.records();
 }

@@ -1,10 +1,10 @@
 #ifndef ENWLINK_ENWREADER_H
 #define ENWLINK_ENWREADER_H
 
+#include "engine/engineutil.h"
+
 #include <QString>
 #include <QStringList>
-
-#include <functional>
 
 // The largest source the reader takes, and the longest line in it (bytes, or
 // characters for UTF-16 and UTF-32 files). Real exports stay far below both
@@ -23,16 +23,16 @@ constexpr int maxEnwLineBytes = 64 << 20;
 // - Decoding: a byte-order mark selects UTF-32, UTF-16 or UTF-8; without one the
 //   file is read as UTF-8 when all of it is valid UTF-8, else in the locale's
 //   8-bit encoding. When UTF-8 with a mark, or the locale encoding, meets bytes
-//   it cannot decode, one warning is logged and `afterWarning` is called.
+//   it cannot decode, one warning is logged and it goes through `report`.
 // - Lines end at LF or CR LF; a CR at the very end of the file is dropped too,
 //   any other CR stays in the line. A file with CR but no LF at all (old Mac
 //   files) is split at CR. A byte-order mark at the start of a line is dropped.
 // - Non-empty lines outside records (URL lines aside) are counted, and the
-//   count is logged as a warning after reading, followed by `afterWarning`.
+//   count is logged as a warning after reading, reported through `report`.
 // - A path that is not a regular file, or a file that cannot be opened, logs
 //   one debug message, leaves `lines` as it was and returns 0. So does a file
 //   over the size limits, with a warning instead.
 int readEnwFile(const QString &enwFilePath, QStringList &lines,
-                const std::function<void()> &afterWarning = {});
+                const RunReport &report = {});
 
 #endif

@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QTextCodec>
 
-RunResult runRepair(const RunSettings &settings, const std::function<void()> &afterWarning)
+RunResult runRepair(const RunSettings &settings, const RunReport &report)
 {
     RunResult result;
     if (settings.source.isEmpty()) {
@@ -26,21 +26,20 @@ RunResult runRepair(const RunSettings &settings, const std::function<void()> &af
     QStringList lines;
     QFileInfoList fullTexts;
     QList<QByteArray> linkTargets;
-    result.records = readEnwFile(settings.source, lines, afterWarning);
-    collectFullTexts(settings.folder, fullTexts, afterWarning, &linkTargets);
+    result.records = readEnwFile(settings.source, lines, report);
+    collectFullTexts(settings.folder, fullTexts, report, &linkTargets);
     qDebug() << (QStringLiteral("待检索全文的文献有：") + QString::number(result.records, 10));
     qDebug() << (QStringLiteral("全文数据库共有文献：") + QString::number(fullTexts.size(), 10));
     WriteOutcome outcome;
     if (!QFileInfo(settings.folder).isDir()) {
         // An unplugged drive or a typo: last run's linked output stays as it is.
-        warnAndThen(QStringLiteral("全文数据库所属路径文件夹不存在！") + QStringLiteral(":") + settings.folder,
-                    afterWarning);
+        report.warn(QStringLiteral("全文数据库所属路径文件夹不存在！") + QStringLiteral(":") + settings.folder);
     } else if (result.records > 0) {
         result.linked = writeLinkedEnw(lines, fullTexts, settings.output, QTextCodec::codecForName("UTF-16LE"),
-                                       settings.distance, afterWarning, settings.source, linkTargets, &outcome);
+                                       settings.distance, report, settings.source, linkTargets, &outcome);
     } else {
         // Nothing to link: an existing file at the output path keeps its bytes.
-        warnAndThen(QStringLiteral("没有读到题录，未写入新Enw文件:") + settings.output, afterWarning);
+        report.warn(QStringLiteral("没有读到题录，未写入新Enw文件:") + settings.output);
     }
     qDebug() << (QStringLiteral("检索到全文的文献有：") + QString::number(result.linked, 10) + QStringLiteral("/")
                  + QString::number(result.records, 10));
@@ -50,7 +49,7 @@ RunResult runRepair(const RunSettings &settings, const std::function<void()> &af
     result.written = outcome.written;
     if (result.written) {
         qDebug() << (QStringLiteral("已写入新Enw文件:") + QFileInfo(settings.output).absoluteFilePath());
-        reportClaims(fullTexts, outcome.recordsPerFullText, afterWarning);
+        reportClaims(fullTexts, outcome.recordsPerFullText, report);
     }
     return result;
 }

@@ -1,9 +1,9 @@
 #ifndef ENWLINK_ENWRUN_H
 #define ENWLINK_ENWRUN_H
 
-#include <QString>
+#include "engine/engineutil.h"
 
-#include <functional>
+#include <QString>
 
 // What a run is given, taken once when it starts.
 struct RunSettings
@@ -24,8 +24,8 @@ struct RunResult
 // One whole repair, with every line the console shows after the help text:
 // the paths, the full texts found, the counts, one line per title, the tally,
 // and after a write the file written and the full texts no record or several
-// records claimed. Warnings are each followed by `afterWarning`. Nothing is
+// records claimed. Warnings are each reported through `report`. Nothing is
 // written when the source holds no record or the folder does not exist.
-RunResult runRepair(const RunSettings &settings, const std::function<void()> &afterWarning = {});
+RunResult runRepair(const RunSettings &settings, const RunReport &report = {});
 
 #endif

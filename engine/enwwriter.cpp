@@ -103,11 +103,9 @@ bool alreadyAttached(const QStringList &attachments, const QString &path)
 }
 
 void reportWriteFailure(const QString &outputPath, const QString &reason,
-                        const std::function<void()> &afterWarning)
+                        const RunReport &report)
 {
-    warnAndThen(QStringLiteral("无法写入新Enw文件:") + outputPath + QStringLiteral(" (") + reason
-                    + QStringLiteral(")"),
-                afterWarning);
+    report.warn(QStringLiteral("无法写入新Enw文件:") + outputPath + QStringLiteral(" (") + reason + QStringLiteral(")"));
 }
 
 // Collects the text of the output and encodes it in large pieces: far fewer
@@ -229,7 +227,7 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end)
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
-                   const std::function<void()> &afterWarning, const QString &sourcePath,
+                   const RunReport &report, const QString &sourcePath,
                    const QList<QByteArray> &linkTargets, WriteOutcome *outcome)
 {
     if (outcome) {
@@ -240,17 +238,17 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
     if (outputPath.isEmpty()) {
         // A save file without a name would put its temporary file into the
         // working folder. The reason is the one QFile gives for a missing name.
-        reportWriteFailure(outputPath, QStringLiteral("No file name specified"), afterWarning);
+        reportWriteFailure(outputPath, QStringLiteral("No file name specified"), report);
         return 0;
     }
     const QString refusal = protectedFileReason(outputPath, sourcePath, fullTexts, linkTargets);
     if (!refusal.isEmpty()) {
-        reportWriteFailure(outputPath, refusal, afterWarning);
+        reportWriteFailure(outputPath, refusal, report);
         return 0;
     }
     QSaveFile file(outputPath);
     if (!file.open(QIODevice::WriteOnly)) {
-        reportWriteFailure(outputPath, file.errorString(), afterWarning);
+        reportWriteFailure(outputPath, file.errorString(), report);
         return 0;
     }
 
@@ -298,20 +296,18 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         if (match.exact) {
             qDebug().noquote().nospace() << message;
         } else {
-            qWarning().noquote().nospace() << message;
-            if (afterWarning)
-                afterWarning();
+            report.warnLine(message);
         }
     }
 
     out.flush();
     if (!out.failure().isEmpty()) {
         file.cancelWriting();
-        reportWriteFailure(outputPath, out.failure(), afterWarning);
+        reportWriteFailure(outputPath, out.failure(), report);
         return 0;
     }
     if (!file.commit()) {
-        reportWriteFailure(outputPath, file.errorString(), afterWarning);
+        reportWriteFailure(outputPath, file.errorString(), report);
         return 0;
     }
     if (outcome)
@@ -321,16 +317,16 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
 
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec, int threshold,
-                   const std::function<void()> &afterWarning, const QString &sourcePath,
+                   const RunReport &report, const QString &sourcePath,
                    const QList<QByteArray> &linkTargets, WriteOutcome *outcome)
 {
     const IndexedFullTextMatcher matcher(fullTexts, threshold);
-    return writeLinkedEnw(lines, fullTexts, outputPath, codec, matcher, afterWarning, sourcePath, linkTargets,
+    return writeLinkedEnw(lines, fullTexts, outputPath, codec, matcher, report, sourcePath, linkTargets,
                           outcome);
 }
 
 void reportClaims(const QFileInfoList &fullTexts, const QVector<int> &recordsPerFullText,
-                  const std::function<void()> &afterWarning)
+                  const RunReport &report)
 {
     const int unclaimed = int(std::count(recordsPerFullText.begin(), recordsPerFullText.end(), 0));
     qDebug() << (QStringLiteral("未被题录链接的全文有：") + QString::number(unclaimed));
@@ -344,8 +340,7 @@ void reportClaims(const QFileInfoList &fullTexts, const QVector<int> &recordsPer
     // Usually one of them is a wrong near match.
     for (int i = 0; i < fullTexts.size() && i < recordsPerFullText.size(); ++i) {
         if (recordsPerFullText.at(i) > 1)
-            warnAndThen(QStringLiteral("被多条题录链接的全文：") + absolutePathOf(fullTexts.at(i)) + QStringLiteral(" (")
-                            + QString::number(recordsPerFullText.at(i)) + QStringLiteral(")"),
-                        afterWarning);
+            report.warn(QStringLiteral("被多条题录链接的全文：") + absolutePathOf(fullTexts.at(i)) + QStringLiteral(" (")
+                            + QString::number(recordsPerFullText.at(i)) + QStringLiteral(")"));
     }
 }

@@ -1,12 +1,12 @@
 #ifndef ENWLINK_ENWWRITER_H
 #define ENWLINK_ENWWRITER_H
 
+#include "engine/engineutil.h"
+
 #include <QFileInfoList>
 #include <QString>
 #include <QStringList>
 #include <QVector>
-
-#include <functional>
 
 class FullTextMatcher;
 class QTextCodec;
@@ -40,7 +40,7 @@ struct WriteOutcome
 // line for which `matcher` finds a full text adds "%> " + its absolute path +
 // "\r\n", unless a "%>" line of that record names the file already. Logs each
 // exact match (debug), near match and miss (warning, followed by
-// `afterWarning`). Returns the number of title lines linked.
+// `report`). Returns the number of title lines linked.
 //
 // The file is replaced atomically: when it cannot be created or written
 // completely, whatever stood at `outputPath` stays untouched, one warning names
@@ -54,22 +54,22 @@ struct WriteOutcome
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
-                   const std::function<void()> &afterWarning = {},
+                   const RunReport &report = {},
                    const QString &sourcePath = QString(),
                    const QList<QByteArray> &linkTargets = {}, WriteOutcome *outcome = nullptr);
 
 // The same with the product's matcher for `threshold` (0 turns the near pass off).
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec, int threshold,
-                   const std::function<void()> &afterWarning = {},
+                   const RunReport &report = {},
                    const QString &sourcePath = QString(),
                    const QList<QByteArray> &linkTargets = {}, WriteOutcome *outcome = nullptr);
 
 // Logs, after a run that wrote its output, the full texts no record linked
 // ("未被题录链接的全文有：" and the number, then a "File :" line each, in list
-// order) and, as warnings each followed by `afterWarning`, every full text two
+// order) and, as warnings each reported through `report`, every full text two
 // or more records linked, with their number.
 void reportClaims(const QFileInfoList &fullTexts, const QVector<int> &recordsPerFullText,
-                  const std::function<void()> &afterWarning = {});
+                  const RunReport &report = {});
 
 #endif

@@ -133,7 +133,7 @@ std::vector<Entry> listFolder(const QString &folderPath, QStringList &undecodabl
 struct Walk
 {
     QFileInfoList &fullTexts;
-    const std::function<void()> &afterWarning;
+    const RunReport &report;
     QSet<QByteArray> visited; // identities of the folders walked so far
     QList<QByteArray> *linkTargets;
 };
@@ -143,7 +143,7 @@ void walk(const QString &folderPath, Walk &state)
     // A folder that exists but may not be read would list as empty; say so.
     const QFileInfo self(folderPath);
     if (self.isDir() && !(self.isReadable() && self.isExecutable())) {
-        warnAndThen(QStringLiteral("文件夹无法读取，已跳过:") + self.absoluteFilePath(), state.afterWarning);
+        state.report.warn(QStringLiteral("文件夹无法读取，已跳过:") + self.absoluteFilePath());
         return;
     }
     QString base = QDir(folderPath).absolutePath();
@@ -152,7 +152,7 @@ void walk(const QString &folderPath, Walk &state)
     QStringList undecodable;
     const std::vector<Entry> entries = listFolder(folderPath, undecodable);
     for (const QString &name : undecodable)
-        warnAndThen(QStringLiteral("文件名编码无法识别，已跳过:") + base + name, state.afterWarning);
+        state.report.warn(QStringLiteral("文件名编码无法识别，已跳过:") + base + name);
     for (const Entry &entry : entries) {
         QString path; // sized exactly: the full-text list keeps it for the whole run
         path.reserve(base.size() + entry.name.size());
@@ -162,7 +162,7 @@ void walk(const QString &folderPath, Walk &state)
             if (std::any_of(path.begin(), path.end(),
                             [](QChar c) { return c == QLatin1Char('\n') || c == QLatin1Char('\r'); })) {
                 // Written into a "%>" line, the break would split the record.
-                warnAndThen(QStringLiteral("文件名含有换行符，已跳过:") + path, state.afterWarning);
+                state.report.warn(QStringLiteral("文件名含有换行符，已跳过:") + path);
                 continue;
             }
             QString message;
@@ -196,7 +196,7 @@ extern Q_CORE_EXPORT int qt_ntfs_permission_lookup;
 #endif
 
 void collectFullTexts(const QString &folderPath, QFileInfoList &fullTexts,
-                      const std::function<void()> &afterWarning, QList<QByteArray> *linkTargets)
+                      const RunReport &report, QList<QByteArray> *linkTargets)
 {
 #ifdef Q_OS_WIN
     // Qt reads NTFS permissions only when asked to; else every folder looks
@@ -207,7 +207,7 @@ void collectFullTexts(const QString &folderPath, QFileInfoList &fullTexts,
         ~PermissionLookup() { --qt_ntfs_permission_lookup; }
     } lookup;
 #endif
-    Walk state{fullTexts, afterWarning, {}, linkTargets};
+    Walk state{fullTexts, report, {}, linkTargets};
     const QByteArray root = fileIdentity(folderPath.isEmpty() ? QStringLiteral(".") : folderPath);
     if (!root.isEmpty())
         state.visited.insert(root);
