@@ -28,8 +28,27 @@ void printMessage(QtMsgType type, const QMessageLogContext &, const QString &mes
                            : type == QtWarningMsg ? QStringLiteral("Warning:")
                            : type == QtInfoMsg    ? QString()
                                                   : QStringLiteral("Critical:");
-    const QByteArray line = (prefix + message).toLocal8Bit();
     FILE *stream = ordinary ? stdout : stderr;
+#ifdef Q_OS_WIN
+    // A console takes Unicode whatever its code page, and its red comes from
+    // its attributes; a file or a pipe gets the local encoding.
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fileno(stream)));
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        CONSOLE_SCREEN_BUFFER_INFO before;
+        const bool coloured = !ordinary && GetConsoleScreenBufferInfo(handle, &before);
+        if (coloured)
+            SetConsoleTextAttribute(handle, FOREGROUND_RED | FOREGROUND_INTENSITY);
+        const QString text = prefix + message + QLatin1Char('\n');
+        DWORD written = 0;
+        std::fflush(stream);
+        WriteConsoleW(handle, text.utf16(), DWORD(text.size()), &written, nullptr);
+        if (coloured)
+            SetConsoleTextAttribute(handle, before.wAttributes);
+        return;
+    }
+#endif
+    const QByteArray line = (prefix + message).toLocal8Bit();
     if (!ordinary && colourOnStandardError)
         std::fprintf(stream, "\033[31m%s\033[0m\n", line.constData());
     else
@@ -113,7 +132,9 @@ int runCommandLine()
     if (!number || edits < 0 || edits > 10)
         return usageError(QStringLiteral("--distance takes a whole number from 0 to 10."));
 
+#ifndef Q_OS_WIN
     colourOnStandardError = isatty(fileno(stderr));
+#endif
     const QtMessageHandler previous = qInstallMessageHandler(printMessage);
     const RunResult result = runRepair({paths.at(0), paths.at(1), paths.at(2), edits});
     qInstallMessageHandler(previous);

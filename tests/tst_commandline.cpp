@@ -1,6 +1,7 @@
 #include "support/testsupport.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -56,12 +57,16 @@ void TestCommandLine::runs()
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), status);
-    const QStringList outLines = QString::fromLocal8Bit(program.readAllStandardOutput()).split(QLatin1Char('\n'));
-    const QStringList errLines = QString::fromLocal8Bit(program.readAllStandardError()).split(QLatin1Char('\n'));
+    // Written to a pipe in the local encoding, with the platform's line ends:
+    // what that encoding can spell of each line is what comes back.
+    const QRegularExpression lineEnd(QStringLiteral("\r?\n"));
+    auto spelled = [](const QString &text) { return QString::fromLocal8Bit(text.toLocal8Bit()); };
+    const QStringList outLines = QString::fromLocal8Bit(program.readAllStandardOutput()).split(lineEnd);
+    const QStringList errLines = QString::fromLocal8Bit(program.readAllStandardError()).split(lineEnd);
     if (!out.isEmpty())
-        QVERIFY2(outLines.contains(out.replace("@", root)), qPrintable(outLines.join('\n')));
+        QVERIFY2(outLines.contains(spelled(out.replace("@", root))), qPrintable(outLines.join('\n')));
     if (!err.isEmpty())
-        QVERIFY2(errLines.contains(err.replace("@", root)), qPrintable(errLines.join('\n')));
+        QVERIFY2(errLines.contains(spelled(err.replace("@", root))), qPrintable(errLines.join('\n')));
     // Ordinary lines never go to standard error, warnings never to standard output.
     QVERIFY(errLines.filter(QStringLiteral("OutPut:")).isEmpty());
     QVERIFY(outLines.filter(QStringLiteral("Warning:")).isEmpty());
