@@ -71,22 +71,37 @@ void attachParentConsole()
 
 } // namespace
 
+namespace {
+
+// The arguments without the toolkit's own options (and their values), which
+// only the window would use.
+QStringList withoutToolkitOptions(const QStringList &arguments)
+{
+    static const QStringList withValue({QStringLiteral("-style"), QStringLiteral("-stylesheet"),
+                                        QStringLiteral("-platform"), QStringLiteral("-platformpluginpath"),
+                                        QStringLiteral("-platformtheme"), QStringLiteral("-plugin"),
+                                        QStringLiteral("-qwindowgeometry"), QStringLiteral("-qwindowtitle"),
+                                        QStringLiteral("-qwindowicon"), QStringLiteral("-session"),
+                                        QStringLiteral("-display"), QStringLiteral("-geometry")});
+    static const QStringList alone({QStringLiteral("-reverse"), QStringLiteral("-widgetcount")});
+    QStringList kept;
+    for (int i = 0; i < arguments.size(); ++i) {
+        if (i > 0 && withValue.contains(arguments.at(i)))
+            ++i; // and its value
+        else if (i == 0 || !alone.contains(arguments.at(i)))
+            kept.append(arguments.at(i));
+    }
+    return kept;
+}
+
+} // namespace
+
 bool wantsCommandLine(int argc, char **argv)
 {
-    static const char *const toolkitOptions[] = {"-style", "-stylesheet", "-platform", "-platformpluginpath",
-                                                 "-platformtheme", "-plugin", "-qwindowgeometry", "-qwindowtitle",
-                                                 "-qwindowicon", "-reverse", "-session", "-widgetcount",
-                                                 "-display", "-geometry", "-graphicssystem"};
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        bool toolkit = false;
-        for (const char *option : toolkitOptions)
-            toolkit = toolkit || argument == option;
-        if (!toolkit)
-            return true;
-        ++i; // its value
-    }
-    return false;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return withoutToolkitOptions(arguments).size() > 1;
 }
 
 int runCommandLine()
@@ -113,7 +128,7 @@ int runCommandLine()
                      parser.helpText().toLocal8Bit().constData());
         return 2;
     };
-    if (!parser.parse(QCoreApplication::arguments()))
+    if (!parser.parse(withoutToolkitOptions(QCoreApplication::arguments())))
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
