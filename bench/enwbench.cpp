@@ -480,9 +480,6 @@ int runTable(bool quick)
     return 0;
 }
 
-// Links a library of download names and checks each link against the file
-// the generator made for that record: prints the share linked and the number
-// of titles linked to another record's file.
 // Checks DIR/out-product.enw against DIR/owners.txt: how many records that
 // have a file got linked, and how many links go to a file not their own.
 int runCheck(const QString &dir)
@@ -511,6 +508,8 @@ int runCheck(const QString &dir)
     return 0;
 }
 
+// Links a library of download names and checks each link against the file
+// the generator made for that record.
 int runDownloads(const QString &dir, int size)
 {
     generateLibrary(dir, size, size, true);
