@@ -74,6 +74,67 @@ int boundedEditDistance(const char *first, int firstLength,
     return std::min(previous[secondLength], beyond);
 }
 
+void BitParallelDistance::assign(const char *first, int firstLength)
+{
+    m_length = firstLength;
+    m_words = (firstLength + 63) / 64;
+    m_masks.assign(256 * size_t(m_words), 0);
+    for (int i = 0; i < firstLength; ++i)
+        m_masks[size_t(uchar(first[i])) * size_t(m_words) + size_t(i / 64)] |= std::uint64_t(1) << (i % 64);
+    m_plus.resize(size_t(m_words));
+    m_minus.resize(size_t(m_words));
+}
+
+int BitParallelDistance::bounded(const char *second, int secondLength, int limit) const
+{
+    const int beyond = limit + 1;
+    if (limit < 0)
+        return 0;
+    if (std::abs(m_length - secondLength) > limit)
+        return beyond;
+    if (m_length == 0)
+        return secondLength;
+
+    // The column of the table for the prefix of `second` read so far, as the
+    // differences between neighbouring rows; `score` is its last row.
+    std::fill(m_plus.begin(), m_plus.end(), ~std::uint64_t(0));
+    std::fill(m_minus.begin(), m_minus.end(), 0);
+    const int words = m_words;
+    const std::uint64_t last = std::uint64_t(1) << ((m_length - 1) % 64);
+    int score = m_length;
+    for (int j = 0; j < secondLength; ++j) {
+        const std::uint64_t *equal = &m_masks[size_t(uchar(second[j])) * size_t(words)];
+        int carry = 1; // the step along the row above each word: +1 on the top row
+        for (int w = 0; w < words; ++w) {
+            std::uint64_t eq = equal[w];
+            const std::uint64_t pv = m_plus[size_t(w)];
+            const std::uint64_t mv = m_minus[size_t(w)];
+            const std::uint64_t xv = eq | mv;
+            if (carry < 0)
+                eq |= 1;
+            const std::uint64_t xh = (((eq & pv) + pv) ^ pv) | eq;
+            std::uint64_t ph = mv | ~(xh | pv);
+            std::uint64_t mh = pv & xh;
+            const std::uint64_t top = w == words - 1 ? last : std::uint64_t(1) << 63;
+            const int out = (ph & top) ? 1 : (mh & top) ? -1 : 0;
+            ph <<= 1;
+            mh <<= 1;
+            if (carry < 0)
+                mh |= 1;
+            else if (carry > 0)
+                ph |= 1;
+            m_plus[size_t(w)] = mh | ~(xv | ph);
+            m_minus[size_t(w)] = ph & xv;
+            carry = out;
+        }
+        score += carry;
+        // Every byte left can lower the last row by one at most.
+        if (score - (secondLength - j - 1) > limit)
+            return beyond;
+    }
+    return std::min(score, beyond);
+}
+
 QByteArray localBytes(const QString &text)
 {
     if (isAscii(text))

@@ -79,8 +79,10 @@ void TestDistance::boundedAgreesWithFull()
     const char alphabet[] = "ab c\xE6\x95";
     for (int round = 0; round < 20000; ++round) {
         std::string a, b;
-        const int lengthA = random.bounded(12);
-        const int lengthB = random.bounded(12);
+        // Most within a machine word, some across two or three.
+        const bool across = random.bounded(100) < 20;
+        const int lengthA = across ? 50 + random.bounded(150) : random.bounded(12);
+        const int lengthB = across ? lengthA + random.bounded(-6, 7) : random.bounded(12);
         for (int i = 0; i < lengthA; ++i)
             a += alphabet[random.bounded(6)];
         b = a.substr(0, size_t(std::min(lengthA, lengthB)));
@@ -88,13 +90,16 @@ void TestDistance::boundedAgreesWithFull()
             b += alphabet[random.bounded(6)];
         for (int edits = random.bounded(4); edits > 0 && !b.empty(); --edits)
             b[size_t(random.bounded(int(b.size())))] = alphabet[random.bounded(6)];
-        const int limit = random.bounded(11);
+        const int limit = random.bounded(across ? 41 : 11);
         const int full = editDistance(a, b);
         const int bounded = boundedEditDistance(a.data(), int(a.size()), b.data(), int(b.size()), limit);
-        if (bounded != std::min(full, limit + 1))
-            QFAIL(qPrintable(QStringLiteral("'%1' '%2' limit %3: %4 vs %5")
+        BitParallelDistance parallel;
+        parallel.assign(a.data(), int(a.size()));
+        const int fromFirst = parallel.bounded(b.data(), int(b.size()), limit);
+        if (bounded != std::min(full, limit + 1) || fromFirst != bounded)
+            QFAIL(qPrintable(QStringLiteral("'%1' '%2' limit %3: %4 and %5 vs %6")
                                  .arg(QString::fromStdString(a), QString::fromStdString(b))
-                                 .arg(limit).arg(bounded).arg(full)));
+                                 .arg(limit).arg(bounded).arg(fromFirst).arg(full)));
     }
 }
 
