@@ -191,19 +191,6 @@ bool isJoined(QStringView name, QStringView first, QStringView second)
            && name.at(first.size()) == QLatin1Char('_') && name.endsWith(second);
 }
 
-// Where piece `piece` of a string of `length` bytes starts, and how long it is,
-// when the string is cut into `pieces` parts whose lengths differ by at most one.
-std::pair<int, int> pieceOf(int length, int piece, int pieces)
-{
-    const int shortLength = length / pieces;
-    const int longPieces = length % pieces;
-    const int shortPieces = pieces - longPieces;
-    if (piece < shortPieces)
-        return {piece * shortLength, shortLength};
-    return {shortPieces * shortLength + (piece - shortPieces) * (shortLength + 1),
-            shortLength + 1};
-}
-
 template<typename T>
 void prefetch(const T *address)
 {
@@ -214,13 +201,20 @@ void prefetch(const T *address)
 #endif
 }
 
-// How far a piece that no edit touched can stand from its place, when the
-// title is `difference` bytes longer than the name (negative: shorter): it
-// moves by s, the insertions less the deletions before it, and the edits after
-// it make up the rest of the difference, so |s| + |difference - s| <= k.
-std::pair<int, int> shiftsOf(int difference, int k)
+// Whether a piece that no edit touched can stand `shift` bytes from its place
+// in a name when the title is `difference` bytes longer (negative: shorter):
+// the edits before it move it by the shift, those after it make up the rest
+// of the difference, so |shift| + |difference - shift| <= k.
+bool reachable(int shift, int difference, int k)
 {
-    return {(difference - k) / 2, (difference + k) / 2}; // both rounded towards the middle
+    return std::abs(shift) + std::abs(difference - shift) <= k;
+}
+
+// The length of the pieces of a name of `length` bytes: k + 1 of them leave
+// room for two more, so that they can step around a common opening or ending.
+int pieceLengthOf(int length, int k)
+{
+    return std::max(1, length / (k + 3));
 }
 
 // Polynomial hashes of every prefix, so that any substring hashes in O(1).
@@ -255,17 +249,21 @@ struct IndexedFullTextMatcher::PrefixHashes
 
 namespace {
 
-// The key of a piece: its bytes' hash, mixed with the name's length and the
-// piece number, and spread over all 64 bits (the top ones choose the bucket).
-std::uint64_t pieceKey(std::uint64_t hash, int length, int piece)
+// Buckets of more pieces than this are sorted by key and place.
+constexpr std::ptrdiff_t crowded = 8;
+
+template<typename Piece>
+bool comesFirst(const Piece &a, const Piece &b)
 {
-    std::uint64_t key = hash ^ (std::uint64_t(length) << 40) ^ (std::uint64_t(piece) << 32);
-    key ^= key >> 33;
-    key *= 0xff51afd7ed558ccdull;
-    key ^= key >> 33;
-    key *= 0xc4ceb9fe1a85ec53ull;
-    key ^= key >> 33;
-    return key;
+    return a.check != b.check ? a.check < b.check : a.start < b.start;
+}
+
+// The key of a piece: its bytes' hash, mixed with its length and spread over
+// all 64 bits (the top ones choose the bucket).
+std::uint64_t pieceKey(std::uint64_t hash, int length)
+{
+    const std::uint64_t key = (hash ^ (std::uint64_t(length) << 40)) * 0x9E3779B97F4A7C15ull;
+    return key ^ (key >> 29);
 }
 
 // The filter's histograms, saturated at 255: the counts of the bytes in 32
@@ -442,6 +440,7 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     const int k = m_threshold;
     const int pieces = k + 1;
     m_offsets.reserve(size_t(count) + 1);
+    m_rankInLength.reserve(size_t(count));
     m_offsets.push_back(0);
     size_t characters = 0;
     for (const NameSpan &span : m_nameSpans)
@@ -460,6 +459,7 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
         const int length = nameLength(i);
         if (size_t(length) >= m_byLength.size())
             m_byLength.resize(size_t(length) + 1);
+        m_rankInLength.push_back(int(m_byLength[size_t(length)].size()));
         m_byLength[size_t(length)].push_back(i);
         if (length < pieces)
             m_shortNames.push_back(i);
@@ -467,20 +467,76 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     m_histogramsByLength.resize(m_byLength.size());
     m_seen.assign(size_t(count), 0);
 
-    // Pieces, grouped by bucket with a counting sort: about one per bucket.
-    std::vector<std::pair<std::uint64_t, int>> keyed;
-    keyed.reserve(size_t(count) * size_t(std::min(pieces, int(m_byLength.size())))); // no name has more pieces than bytes
+    // How common each substring of piece length is, roughly: a hashed count,
+    // saturated, over every fourth name (a piece common enough to matter is
+    // common there too). The pieces of a name are chosen among the rarest.
+    constexpr int sampled = 4;
+    size_t grams = 0;
+    for (int i = 0; i < count; i += sampled)
+        grams += size_t(nameLength(i));
+    int countBits = 10; // few enough to stay in the cache
+    while ((size_t(1) << countBits) < grams && countBits < 20)
+        ++countBits;
+    std::vector<std::uint8_t> counts(size_t(1) << countBits, 0);
     PrefixHashes hashes;
+    auto gramKey = [&hashes](int at, int size) { return pieceKey(hashes.substring(at, size), size); };
+    for (int i = 0; i < count; i += sampled) {
+        const int length = nameLength(i);
+        if (length < pieces)
+            continue;
+        const int size = pieceLengthOf(length, k);
+        hashes.assign(m_bytes.data() + m_offsets[size_t(i)], length);
+        for (int at = 0; at + size <= length; ++at) {
+            std::uint8_t &n = counts[gramKey(at, size) >> (64 - countBits)];
+            n += n < 255;
+        }
+    }
+
+    // Each name's k + 1 pieces, in order, the j-th starting at j * size + its
+    // skip, the skips rising: the choice of least summed count (a small
+    // dynamic program over piece and skip). Grouped by bucket with a counting
+    // sort: about one piece per bucket.
+    std::vector<std::pair<std::uint64_t, Piece>> keyed;
+    keyed.reserve(size_t(count) * size_t(std::min(pieces, int(m_byLength.size())))); // no name has more pieces than bytes
+    std::vector<int> cost, from, common;
     for (int i = 0; i < count; ++i) {
         const int length = nameLength(i);
         if (length < pieces)
             continue;
+        const int size = pieceLengthOf(length, k);
+        const int room = length - pieces * size; // bytes no piece needs
         hashes.assign(m_bytes.data() + m_offsets[size_t(i)], length);
-        for (int piece = 0; piece < pieces; ++piece) {
-            const std::pair<int, int> at = pieceOf(length, piece, pieces);
-            keyed.emplace_back(pieceKey(hashes.substring(at.first, at.second), length, piece), i);
+        common.resize(size_t(length - size + 1));
+        for (int at = 0; at + size <= length; ++at)
+            common[size_t(at)] = counts[gramKey(at, size) >> (64 - countBits)];
+        cost.assign(size_t(pieces) * size_t(room + 1), 0);
+        from.assign(cost.size(), 0);
+        for (int j = 0; j < pieces; ++j) {
+            const int *before = j > 0 ? &cost[size_t(j - 1) * size_t(room + 1)] : nullptr;
+            int best = 0; // the least costly skip, up to this one, of the piece before
+            for (int skip = 0; skip <= room; ++skip) {
+                if (before && before[skip] < before[best])
+                    best = skip;
+                const size_t at = size_t(j) * size_t(room + 1) + size_t(skip);
+                cost[at] = (before ? before[best] : 0) + common[size_t(j * size + skip)];
+                from[at] = best;
+            }
+        }
+        int skip = int(std::min_element(cost.end() - (room + 1), cost.end()) - (cost.end() - (room + 1)));
+        for (int j = pieces - 1; j >= 0; --j) {
+            const int at = j * size + skip;
+            keyed.push_back({gramKey(at, size), {0, i, at, length}});
+            skip = from[size_t(j) * size_t(room + 1) + size_t(skip)];
         }
     }
+    // A bit per key, sixteen bits per piece, in front of the buckets: most
+    // substrings of a title are no piece, and the filter stays in the cache.
+    size_t filterBits = 1024;
+    while (filterBits < 16 * keyed.size())
+        filterBits *= 2;
+    m_pieceFilter.assign(filterBits / 64, 0);
+    for (const auto &entry : keyed)
+        m_pieceFilter[size_t(entry.first) & (m_pieceFilter.size() - 1)] |= std::uint64_t(1) << (entry.first >> 58);
     int bits = 1;
     while (bits < 30 && (size_t(1) << bits) < keyed.size())
         ++bits;
@@ -492,8 +548,16 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
         m_bucketStart[b] += m_bucketStart[b - 1];
     m_pieces.resize(keyed.size());
     std::vector<std::uint32_t> next(m_bucketStart.begin(), m_bucketStart.end() - 1);
-    for (const auto &entry : keyed)
-        m_pieces[next[size_t(entry.first >> m_bucketShift)]++] = {std::uint32_t(entry.first), entry.second};
+    for (auto &entry : keyed) {
+        entry.second.check = std::uint32_t(entry.first);
+        m_pieces[next[size_t(entry.first >> m_bucketShift)]++] = entry.second;
+    }
+    // A common piece fills its bucket: there, by key and place, so that a
+    // lookup visits only the places near its own.
+    for (size_t b = 0; b + 1 < m_bucketStart.size(); ++b) {
+        if (m_bucketStart[b + 1] - m_bucketStart[b] > crowded)
+            std::sort(m_pieces.begin() + m_bucketStart[b], m_pieces.begin() + m_bucketStart[b + 1], comesFirst<Piece>);
+    }
 }
 
 FullTextMatch IndexedFullTextMatcher::find(const QString &givenTitle, const QString &givenAuthor,
@@ -632,6 +696,8 @@ const std::vector<IndexedFullTextMatcher::Histogram> &IndexedFullTextMatcher::hi
 bool IndexedFullTextMatcher::measure(int file, const QByteArray &title) const
 {
     const int k = m_threshold;
+    if (m_bitParallel)
+        return m_distance.bounded(m_bytes.data() + m_offsets[size_t(file)], nameLength(file), k) <= k;
     return boundedEditDistance(m_bytes.data() + m_offsets[size_t(file)], nameLength(file),
                                title.constData(), title.size(), k)
            <= k;
@@ -640,30 +706,30 @@ bool IndexedFullTextMatcher::measure(int file, const QByteArray &title) const
 int IndexedFullTextMatcher::nearMatch(const QByteArray &title) const
 {
     const int k = m_threshold;
-    const int pieces = k + 1;
     const int titleLength = title.size();
     const int longest = int(m_byLength.size()) - 1;
     if (titleLength - k > longest)
         return -1; // no name is long enough
 
-    // The cost of each way: a piece lookup (a cache miss) against a histogram
-    // comparison (streamed, about sixteen of them in the time of one lookup),
-    // and whether the pieces are long enough to find few.
+    // A word of bits per 64 bytes of the title against a band of 2k + 1 cells
+    // per byte: the words win unless the title is long and k small.
+    m_bitParallel = (titleLength + 63) / 64 <= std::max(1, (2 * k + 1) / 4);
+    if (m_bitParallel)
+        m_distance.assign(title.constData(), titleLength);
+
+    // The cost of each way: a piece lookup per substring of each piece length
+    // (a cache miss) against a histogram comparison per name of a near length
+    // (streamed, about sixteen of them in the time of one lookup), and whether
+    // the pieces are long enough to find few.
     const int firstLength = std::max(0, titleLength - k);
     const int lastLength = std::min(titleLength + k, longest);
     size_t scanned = 0;
-    size_t lookups = 0;
-    for (int length = firstLength; length <= lastLength; ++length) {
-        const size_t names = m_byLength[size_t(length)].size();
-        scanned += names;
-        if (names > 0 && length >= pieces) {
-            const std::pair<int, int> shifts = shiftsOf(titleLength - length, k);
-            lookups += size_t(pieces) * size_t(shifts.second - shifts.first + 1);
-        }
-    }
-    const bool longPieces = (titleLength - k) / pieces >= 3;
+    for (int length = firstLength; length <= lastLength; ++length)
+        scanned += m_byLength[size_t(length)].size();
+    const int shortest = pieceLengthOf(std::max(firstLength, k + 1), k);
+    const size_t lookups = size_t(pieceLengthOf(lastLength, k) - shortest + 1) * size_t(titleLength);
     if (m_search == NearSearch::Pieces
-        || (m_search == NearSearch::Cheaper && longPieces && lookups * 16 < scanned))
+        || (m_search == NearSearch::Cheaper && shortest >= 3 && lookups * 4 < scanned))
         return nearByPieces(title, scanned);
     return nearByScan(title);
 }
@@ -671,7 +737,6 @@ int IndexedFullTextMatcher::nearMatch(const QByteArray &title) const
 int IndexedFullTextMatcher::nearByPieces(const QByteArray &title, size_t scanned) const
 {
     const int k = m_threshold;
-    const int pieces = k + 1;
     const int titleLength = title.size();
     const int longest = int(m_byLength.size()) - 1;
     if (++m_lookups == 0) { // the stamps wrapped around: start afresh
@@ -679,53 +744,72 @@ int IndexedFullTextMatcher::nearByPieces(const QByteArray &title, size_t scanned
         m_lookups = 1;
     }
     m_candidates.clear();
-    auto add = [this](int file) {
-        if (m_seen[size_t(file)] != m_lookups) {
-            m_seen[size_t(file)] = m_lookups;
-            m_candidates.push_back(file);
-        }
-    };
 
+    // Every substring of the title of each piece length the names of a near
+    // length have; a piece found counts when it stands near enough its place.
     PrefixHashes &hashes = *m_hashes;
     hashes.assign(title.constData(), titleLength);
+    const int firstLength = std::max(k + 1, titleLength - k);
     const int lastLength = std::min(titleLength + k, longest);
-    for (int length = std::max(pieces, titleLength - k); length <= lastLength; ++length) {
-        if (m_byLength[size_t(length)].empty())
-            continue;
-        // The keys of this length first, their buckets fetched ahead: the
-        // lookups then wait on memory side by side instead of one by one.
-        const std::pair<int, int> shifts = shiftsOf(titleLength - length, k);
+    const size_t filterMask = m_pieceFilter.size() - 1;
+    const int lastSize = firstLength > lastLength ? 0 : std::min(pieceLengthOf(lastLength, k), titleLength);
+    for (int size = pieceLengthOf(firstLength, k); size <= lastSize; ++size) {
+        // The keys that the filter lets through first, their buckets fetched
+        // ahead: the lookups then wait on memory side by side, not one by one.
         m_keys.clear();
-        for (int piece = 0; piece < pieces; ++piece) {
-            const std::pair<int, int> at = pieceOf(length, piece, pieces);
-            const int first = std::max(0, at.first + shifts.first);
-            const int last = std::min(titleLength - at.second, at.first + shifts.second);
-            for (int start = first; start <= last; ++start) {
-                const std::uint64_t key = pieceKey(hashes.substring(start, at.second), length, piece);
+        m_starts.clear();
+        for (int start = 0; start + size <= titleLength; ++start) {
+            const std::uint64_t key = pieceKey(hashes.substring(start, size), size);
+            if (m_pieceFilter[size_t(key) & filterMask] >> (key >> 58) & 1) {
                 m_keys.push_back(key);
+                m_starts.push_back(start);
                 prefetch(&m_bucketStart[size_t(key >> m_bucketShift)]);
             }
         }
-        for (const std::uint64_t key : m_keys)
-            prefetch(&m_pieces[m_bucketStart[size_t(key >> m_bucketShift)]]);
+        size_t entries = m_candidates.size();
         for (const std::uint64_t key : m_keys) {
             const size_t bucket = size_t(key >> m_bucketShift);
-            for (std::uint32_t entry = m_bucketStart[bucket]; entry < m_bucketStart[bucket + 1]; ++entry) {
-                if (m_pieces[entry].check == std::uint32_t(key))
-                    add(m_pieces[entry].file);
+            prefetch(&m_pieces[m_bucketStart[bucket]]);
+            entries += m_bucketStart[bucket + 1] - m_bucketStart[bucket];
+        }
+        // Common pieces would find a good part of all names: the scan does better.
+        if (m_search == NearSearch::Cheaper && entries > scanned / 4)
+            return nearByScan(title);
+        for (size_t found = 0; found < m_keys.size(); ++found) {
+            const std::uint64_t key = m_keys[found];
+            const int start = m_starts[found];
+            const size_t bucket = size_t(key >> m_bucketShift);
+            auto entry = m_pieces.cbegin() + m_bucketStart[bucket];
+            auto end = m_pieces.cbegin() + m_bucketStart[bucket + 1];
+            if (end - entry > crowded) {
+                entry = std::lower_bound(entry, end, Piece{std::uint32_t(key), 0, start - k, 0}, comesFirst<Piece>);
+                end = std::upper_bound(entry, end, Piece{std::uint32_t(key), 0, start + k, 0}, comesFirst<Piece>);
+            }
+            for (; entry != end; ++entry) {
+                const Piece &piece = *entry;
+                if (piece.check == std::uint32_t(key) && m_seen[size_t(piece.file)] != m_lookups
+                    && reachable(start - piece.start, titleLength - piece.nameLength, k)) {
+                    m_seen[size_t(piece.file)] = m_lookups;
+                    m_candidates.push_back(piece.file);
+                }
             }
         }
-        // Common pieces find a good part of all names: the scan does better.
-        if (m_search == NearSearch::Cheaper && m_candidates.size() > scanned / 8)
-            return nearByScan(title);
     }
     for (int file : m_shortNames) {
-        if (std::abs(nameLength(file) - titleLength) <= k)
-            add(file);
+        if (std::abs(nameLength(file) - titleLength) <= k && m_seen[size_t(file)] != m_lookups)
+            m_candidates.push_back(file);
     }
 
     std::sort(m_candidates.begin(), m_candidates.end());
+    // Many candidates go through the scan's filter first.
+    Histogram histogram;
+    const bool filtered = m_candidates.size() > 8;
+    if (filtered)
+        countBytes(title.constData(), titleLength, histogram);
     for (int file : m_candidates) {
+        if (filtered
+            && histogramBound(histogramsOf(nameLength(file))[size_t(m_rankInLength[size_t(file)])], histogram) > k)
+            continue;
         if (measure(file, title))
             return file;
     }

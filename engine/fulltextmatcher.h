@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "engine/editdistance.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -144,21 +146,28 @@ private:
     std::vector<char> m_bytes;                 // local bytes of every base name, one after the other
     std::vector<std::uint32_t> m_offsets;      // name i is m_bytes[m_offsets[i], m_offsets[i + 1])
     std::vector<std::vector<int>> m_byLength;  // the names of each byte length, in list order
+    std::vector<int> m_rankInLength;           // each name's place among those of its length
     mutable std::vector<std::vector<Histogram>> m_histogramsByLength; // their histograms, in the same order
     struct Piece
     {
         std::uint32_t check; // the key's low bits (its top bits chose the bucket)
         int file;
+        int start;           // where it stands in the name
+        int nameLength;
     };
     std::vector<Piece> m_pieces;               // grouped by bucket
     std::vector<std::uint32_t> m_bucketStart;  // bucket b is [m_bucketStart[b], m_bucketStart[b + 1])
     int m_bucketShift = 64;
     std::vector<int> m_shortNames;             // names shorter than k + 1 bytes
     mutable std::vector<int> m_candidates;     // scratch of one lookup
-    mutable std::vector<std::uint64_t> m_keys; // scratch of one lookup
+    std::vector<std::uint64_t> m_pieceFilter;  // which keys the pieces may have
+    mutable std::vector<std::uint64_t> m_keys; // scratch of one lookup: the keys of title substrings
+    mutable std::vector<int> m_starts;         // where those substrings start
     mutable std::vector<std::uint32_t> m_seen; // lookup number that last saw each file
     mutable std::uint32_t m_lookups = 0;
     std::unique_ptr<PrefixHashes> m_hashes;    // scratch of one lookup
+    mutable BitParallelDistance m_distance;    // from the title of one lookup
+    mutable bool m_bitParallel = false;        // whether that title is measured through it
     mutable std::array<QString, 3> m_scratch;  // folded title and authors of one lookup
 };
 

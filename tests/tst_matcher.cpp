@@ -168,30 +168,42 @@ void TestMatcher::sameChoiceAsLinearScan()
 void TestMatcher::largeLibraryByDefaultSearch_data()
 {
     QTest::addColumn<QByteArray>("locale");
-    QTest::newRow("utf-8") << QByteArray("UTF-8");
-    QTest::newRow("gbk") << QByteArray("GBK");
+    QTest::addColumn<bool>("shared"); // most names open and end alike
+    QTest::addColumn<int>("search");  // IndexedFullTextMatcher::NearSearch
+    for (const char *locale : {"UTF-8", "GBK"}) {
+        QTest::addRow("%s", locale) << QByteArray(locale) << false << 0;
+        for (int search = 0; search < 3; ++search)
+            QTest::addRow("%s, shared openings, search %d", locale, search) << QByteArray(locale) << true << search;
+    }
 }
 
 void TestMatcher::largeLibraryByDefaultSearch()
 {
     // Thousands of names of like length: the default search then looks pieces
-    // up instead of scanning, and must still choose what the scan chooses.
+    // up instead of scanning, and must still choose what the scan chooses;
+    // so must every search where a few openings and endings fill the pieces.
     QFETCH(QByteArray, locale);
+    QFETCH(bool, shared);
+    QFETCH(int, search);
     const LocaleCodec codec(locale.constData());
     QRandomGenerator random(7);
     const QString alphabet = QStringLiteral("abcdefgh数据挖掘 ");
+    const QStringList openings({QStringLiteral("基于深度学习的"), QStringLiteral("A survey of "), QStringLiteral("面向")});
+    const QStringList endings({QString(), QStringLiteral("方法研究"), QStringLiteral(": a review")});
     QStringList names;
     QFileInfoList files;
-    for (int i = 0; i < 2000; ++i) {
-        QString name;
-        for (int length = 24 + random.bounded(4); name.size() < length;)
+    for (int i = 0; i < (shared ? 700 : 2000); ++i) {
+        QString name = shared ? openings.at(random.bounded(openings.size())) : QString();
+        for (int length = name.size() + (shared ? 6 : 24) + random.bounded(4); name.size() < length;)
             name += alphabet.at(random.bounded(alphabet.size()));
+        if (shared)
+            name += endings.at(random.bounded(endings.size()));
         names.append(name);
         files.append(QFileInfo(QStringLiteral("/lib/%1/%2.pdf").arg(i % 7).arg(name)));
     }
-    for (const int threshold : {1, 2, 3}) {
+    for (const int threshold : {1, 2, 3, 10}) {
         const LinearFullTextMatcher linear(files, threshold);
-        const IndexedFullTextMatcher indexed(files, threshold);
+        const IndexedFullTextMatcher indexed(files, threshold, IndexedFullTextMatcher::NearSearch(search));
         int near = 0;
         for (int i = 0; i < 40; ++i) {
             const QString title = mutate(random, names.at(random.bounded(names.size()))).simplified();

@@ -4,6 +4,7 @@
 #include <QTextCodec>
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 // The oracle's own plain versions of the name, the bytes and the distance, so
@@ -54,7 +55,9 @@ QByteArray bytesOf(const QString &text)
     return bytes;
 }
 
-int levenshtein(const QByteArray &a, const QByteArray &b)
+// The whole table, row by row; no row's least value is below the one before,
+// so a row beyond `limit` ends it early (the value returned is then > limit).
+int levenshtein(const QByteArray &a, const QByteArray &b, int limit)
 {
     std::vector<int> above(size_t(b.size()) + 1), row(size_t(b.size()) + 1);
     for (int j = 0; j <= b.size(); ++j)
@@ -65,8 +68,26 @@ int levenshtein(const QByteArray &a, const QByteArray &b)
             row[size_t(j)] = std::min({above[size_t(j)] + 1, row[size_t(j) - 1] + 1,
                                        above[size_t(j) - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
         above.swap(row);
+        if (*std::min_element(above.begin(), above.end()) > limit)
+            return limit + 1;
     }
     return above[size_t(b.size())];
+}
+
+LinearFullTextMatcher::ByteCounts countsOf(const QByteArray &bytes)
+{
+    LinearFullTextMatcher::ByteCounts counts{};
+    for (const char byte : bytes)
+        ++counts[uchar(byte)];
+    return counts;
+}
+
+int countsApart(const LinearFullTextMatcher::ByteCounts &a, const LinearFullTextMatcher::ByteCounts &b)
+{
+    int apart = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        apart += std::abs(a[i] - b[i]);
+    return apart;
 }
 
 } // namespace
@@ -85,6 +106,8 @@ LinearFullTextMatcher::LinearFullTextMatcher(const QFileInfoList &fullTexts, int
                 cuts.append({fold(stripped.left(at)), fold(stripped.mid(at + mark.size()))});
         }
         m_cuts.append(cuts);
+        m_bytes.append(bytesOf(m_names.last()));
+        m_counts.push_back(countsOf(m_bytes.last()));
     }
 }
 
@@ -115,14 +138,15 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
             result += QStringLiteral("\\/:*?\"<>|").contains(c) ? QChar(QLatin1Char('_')) : c;
         return result;
     };
-    for (int i = 0; i < m_fullTexts.size(); ++i) {
-        const QString &name = m_names.at(i);
-        for (const QString &author : authors) {
-            const QString whole = title + QLatin1Char('_') + author;
-            if (whole.size() <= 255
-                && (name == whole || name == saved(title) + QLatin1Char('_') + author || name == saved(whole)))
-                return {i, false};
-        }
+    QStringList downloadNames; // per author: as they stand, with the title saved, all saved
+    for (const QString &author : authors) {
+        const QString whole = title + QLatin1Char('_') + author;
+        if (whole.size() <= 255)
+            downloadNames << whole << saved(title) + QLatin1Char('_') + author << saved(whole);
+    }
+    for (int i = 0; i < m_fullTexts.size() && !downloadNames.isEmpty(); ++i) {
+        if (downloadNames.contains(m_names.at(i)))
+            return {i, false};
     }
     // Folded names: whole, cut at "_省略_" or "...", or the DOI.
     const QString foldedTitle = fold(title);
@@ -135,6 +159,9 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
                 forms << form;
         }
     }
+    QStringList doiNames;
+    if (doi.startsWith(QLatin1String("10.")))
+        doiNames << QString(doi).replace(QLatin1Char('/'), QLatin1Char('@')) << QString(doi).replace(QLatin1Char('/'), QLatin1Char('_'));
     for (int i = 0; i < m_fullTexts.size(); ++i) {
         const QString &name = m_names.at(i);
         if (forms.contains(m_folded.at(i)))
@@ -149,17 +176,22 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
                     return {i, false};
             }
         }
-        if (doi.startsWith(QLatin1String("10."))) {
-            for (const QChar separator : {QLatin1Char('@'), QLatin1Char('_')}) {
-                if (QString(doi).replace(QLatin1Char('/'), separator).compare(name, Qt::CaseInsensitive) == 0)
-                    return {i, false};
-            }
+        for (const QString &doiName : doiNames) {
+            if (doiName.compare(name, Qt::CaseInsensitive) == 0)
+                return {i, false};
         }
     }
     if (m_threshold > 0) {
         const QByteArray titleBytes = bytesOf(title);
+        const ByteCounts titleCounts = countsOf(titleBytes);
         for (int i = 0; i < m_fullTexts.size(); ++i) {
-            if (levenshtein(bytesOf(m_names.at(i)), titleBytes) <= m_threshold)
+            // Two strings are at least as many edits apart as their lengths
+            // differ, and as half the bytes their counts differ by.
+            const QByteArray &bytes = m_bytes.at(i);
+            if (std::abs(bytes.size() - titleBytes.size()) > m_threshold
+                || countsApart(m_counts.at(i), titleCounts) > 2 * m_threshold)
+                continue;
+            if (levenshtein(bytes, titleBytes, m_threshold) <= m_threshold)
                 return {i, false};
         }
     }
