@@ -696,6 +696,16 @@ const std::vector<IndexedFullTextMatcher::Histogram> &IndexedFullTextMatcher::hi
 bool IndexedFullTextMatcher::measure(int file, const QByteArray &title) const
 {
     const int k = m_threshold;
+    // An edit spoils at most two of a name's pairs of neighbouring bytes; the
+    // others stand in the title too. More than 2k pairs the title lacks put
+    // the name beyond k.
+    const char *name = m_bytes.data() + m_offsets[size_t(file)];
+    int lacking = 0;
+    for (int i = 1; i < nameLength(file); ++i) {
+        const size_t pair = size_t(uchar(name[i - 1])) << 8 | uchar(name[i]);
+        if (!(m_titlePairs[pair / 64] >> (pair % 64) & 1) && ++lacking > 2 * k)
+            return false;
+    }
     if (m_bitParallel)
         return m_distance.bounded(m_bytes.data() + m_offsets[size_t(file)], nameLength(file), k) <= k;
     return boundedEditDistance(m_bytes.data() + m_offsets[size_t(file)], nameLength(file),
@@ -716,6 +726,14 @@ int IndexedFullTextMatcher::nearMatch(const QByteArray &title) const
     m_bitParallel = (titleLength + 63) / 64 <= std::max(1, (2 * k + 1) / 4);
     if (m_bitParallel)
         m_distance.assign(title.constData(), titleLength);
+    // The pairs of neighbouring bytes the title holds, for measure.
+    for (int i = 1; i < m_title.size(); ++i) // those of the title before
+        m_titlePairs[size_t(uchar(m_title[i - 1])) << 2 | uchar(m_title[i]) >> 6] = 0;
+    m_title = title;
+    for (int i = 1; i < titleLength; ++i) {
+        const size_t pair = size_t(uchar(title[i - 1])) << 8 | uchar(title[i]);
+        m_titlePairs[pair / 64] |= std::uint64_t(1) << (pair % 64);
+    }
 
     // The cost of each way: a piece lookup per substring of each piece length
     // (a cache miss) against a histogram comparison per name of a near length

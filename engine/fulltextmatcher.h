@@ -168,6 +168,8 @@ private:
     std::unique_ptr<PrefixHashes> m_hashes;    // scratch of one lookup
     mutable BitParallelDistance m_distance;    // from the title of one lookup
     mutable bool m_bitParallel = false;        // whether that title is measured through it
+    mutable std::vector<std::uint64_t> m_titlePairs = std::vector<std::uint64_t>(1024); // a bit per pair of bytes it holds
+    mutable QByteArray m_title;                // its bytes, to clear those bits after
     mutable std::array<QString, 3> m_scratch;  // folded title and authors of one lookup
 };
 
