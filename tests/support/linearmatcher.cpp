@@ -74,6 +74,13 @@ int levenshtein(const QByteArray &a, const QByteArray &b, int limit)
     return above[size_t(b.size())];
 }
 
+// QStringList::contains, with the lengths compared inline first.
+bool holds(const QStringList &list, const QString &text)
+{
+    return std::any_of(list.begin(), list.end(),
+                       [&text](const QString &item) { return item.size() == text.size() && item == text; });
+}
+
 LinearFullTextMatcher::ByteCounts countsOf(const QByteArray &bytes)
 {
     LinearFullTextMatcher::ByteCounts counts{};
@@ -145,7 +152,7 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
             downloadNames << whole << saved(title) + QLatin1Char('_') + author << saved(whole);
     }
     for (int i = 0; i < m_fullTexts.size() && !downloadNames.isEmpty(); ++i) {
-        if (downloadNames.contains(m_names.at(i)))
+        if (holds(downloadNames, m_names.at(i)))
             return {i, false};
     }
     // Folded names: whole, cut at "_省略_" or "...", or the DOI.
@@ -164,7 +171,7 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
         doiNames << QString(doi).replace(QLatin1Char('/'), QLatin1Char('@')) << QString(doi).replace(QLatin1Char('/'), QLatin1Char('_'));
     for (int i = 0; i < m_fullTexts.size(); ++i) {
         const QString &name = m_names.at(i);
-        if (forms.contains(m_folded.at(i)))
+        if (holds(forms, m_folded.at(i)))
             return {i, false};
         for (const auto &cut : m_cuts.at(i)) {
             const QString &head = cut.first;
