@@ -439,30 +439,42 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
 
     const int k = m_threshold;
     const int pieces = k + 1;
-    m_offsets.reserve(size_t(count) + 1);
+    m_nameLengths.reserve(size_t(count));
     m_rankInLength.reserve(size_t(count));
-    m_offsets.push_back(0);
     size_t characters = 0;
     for (const NameSpan &span : m_nameSpans)
         characters += size_t(span.size);
-    m_bytes.reserve(3 * characters); // room for most encodings at once; untouched pages cost nothing
+    std::vector<char> listed; // the bytes in list order
+    listed.reserve(3 * characters); // room for most encodings at once; untouched pages cost nothing
     for (int i = 0; i < count; ++i) {
         const QStringView name = baseName(i);
+        const size_t before = listed.size();
         if (isAscii(name)) {
             for (const QChar c : name)
-                m_bytes.push_back(char(c.unicode()));
+                listed.push_back(char(c.unicode()));
         } else {
             const QByteArray bytes = localBytes(name.toString());
-            m_bytes.insert(m_bytes.end(), bytes.constData(), bytes.constData() + bytes.size());
+            listed.insert(listed.end(), bytes.constData(), bytes.constData() + bytes.size());
         }
-        m_offsets.push_back(std::uint32_t(m_bytes.size()));
-        const int length = nameLength(i);
+        const int length = int(listed.size() - before);
+        m_nameLengths.push_back(length);
         if (size_t(length) >= m_byLength.size())
             m_byLength.resize(size_t(length) + 1);
         m_rankInLength.push_back(int(m_byLength[size_t(length)].size()));
         m_byLength[size_t(length)].push_back(i);
         if (length < pieces)
             m_shortNames.push_back(i);
+    }
+    // Then the names of one length side by side, in list order, as a scan reads them.
+    std::vector<std::uint32_t> groupAt(m_byLength.size(), 0);
+    for (size_t length = 1; length < m_byLength.size(); ++length)
+        groupAt[length] = groupAt[length - 1] + std::uint32_t((length - 1) * m_byLength[length - 1].size());
+    m_bytes.resize(listed.size());
+    m_nameAt.resize(size_t(count));
+    for (size_t i = 0, from = 0; i < size_t(count); from += size_t(m_nameLengths[i]), ++i) {
+        const size_t length = size_t(m_nameLengths[i]);
+        m_nameAt[i] = groupAt[length] + std::uint32_t(length * size_t(m_rankInLength[i]));
+        std::copy_n(listed.begin() + std::ptrdiff_t(from), length, m_bytes.begin() + m_nameAt[i]);
     }
     m_histogramsByLength.resize(m_byLength.size());
     m_seen.assign(size_t(count), 0);
@@ -485,7 +497,7 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
         if (length < pieces)
             continue;
         const int size = pieceLengthOf(length, k);
-        hashes.assign(m_bytes.data() + m_offsets[size_t(i)], length);
+        hashes.assign(nameBytes(i), length);
         for (int at = 0; at + size <= length; ++at) {
             std::uint8_t &n = counts[gramKey(at, size) >> (64 - countBits)];
             n += n < 255;
@@ -505,7 +517,7 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
             continue;
         const int size = pieceLengthOf(length, k);
         const int room = length - pieces * size; // bytes no piece needs
-        hashes.assign(m_bytes.data() + m_offsets[size_t(i)], length);
+        hashes.assign(nameBytes(i), length);
         common.resize(size_t(length - size + 1));
         for (int at = 0; at + size <= length; ++at)
             common[size_t(at)] = counts[gramKey(at, size) >> (64 - countBits)];
@@ -688,7 +700,7 @@ const std::vector<IndexedFullTextMatcher::Histogram> &IndexedFullTextMatcher::hi
     if (histograms.size() != files.size()) {
         histograms.resize(files.size());
         for (size_t i = 0; i < files.size(); ++i)
-            countBytes(m_bytes.data() + m_offsets[size_t(files[i])], length, histograms[i]);
+            countBytes(nameBytes(files[i]), length, histograms[i]);
     }
     return histograms;
 }
@@ -699,7 +711,7 @@ bool IndexedFullTextMatcher::measure(int file, const QByteArray &title) const
     // An edit spoils at most two of a name's pairs of neighbouring bytes; the
     // others stand in the title too. More than 2k pairs the title lacks put
     // the name beyond k.
-    const char *name = m_bytes.data() + m_offsets[size_t(file)];
+    const char *name = nameBytes(file);
     int lacking = 0;
     for (int i = 1; i < nameLength(file); ++i) {
         const size_t pair = size_t(uchar(name[i - 1])) << 8 | uchar(name[i]);
@@ -707,8 +719,8 @@ bool IndexedFullTextMatcher::measure(int file, const QByteArray &title) const
             return false;
     }
     if (m_bitParallel)
-        return m_distance.bounded(m_bytes.data() + m_offsets[size_t(file)], nameLength(file), k) <= k;
-    return boundedEditDistance(m_bytes.data() + m_offsets[size_t(file)], nameLength(file),
+        return m_distance.bounded(nameBytes(file), nameLength(file), k) <= k;
+    return boundedEditDistance(nameBytes(file), nameLength(file),
                                title.constData(), title.size(), k)
            <= k;
 }
@@ -747,7 +759,7 @@ int IndexedFullTextMatcher::nearMatch(const QByteArray &title) const
     const int shortest = pieceLengthOf(std::max(firstLength, k + 1), k);
     const size_t lookups = size_t(pieceLengthOf(lastLength, k) - shortest + 1) * size_t(titleLength);
     if (m_search == NearSearch::Pieces
-        || (m_search == NearSearch::Cheaper && shortest >= 3 && lookups * 4 < scanned))
+        || (m_search == NearSearch::Cheaper && shortest >= 2 && lookups < scanned))
         return nearByPieces(title, scanned);
     return nearByScan(title);
 }

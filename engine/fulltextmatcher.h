@@ -118,7 +118,8 @@ private:
             return m_composedNames[size_t(span.start)];
         return QStringView(m_paths[size_t(file)]).mid(span.start, span.size);
     }
-    int nameLength(int file) const { return int(m_offsets[size_t(file) + 1] - m_offsets[size_t(file)]); }
+    int nameLength(int file) const { return m_nameLengths[size_t(file)]; }
+    const char *nameBytes(int file) const { return m_bytes.data() + m_nameAt[size_t(file)]; }
 
     int m_threshold;
     NearSearch m_search;
@@ -143,8 +144,10 @@ private:
     QHash<std::uint64_t, std::vector<CutName>> m_cutNames; // by their folded head's hash, in list order
     std::vector<int> m_headLengths;            // of those heads, ascending
     QHash<QString, int> m_firstByDoi;          // names that start with "10.", case-folded
-    std::vector<char> m_bytes;                 // local bytes of every base name, one after the other
-    std::vector<std::uint32_t> m_offsets;      // name i is m_bytes[m_offsets[i], m_offsets[i + 1])
+    std::vector<char> m_bytes;                 // local bytes of every base name, those of a length
+                                               // side by side, in list order
+    std::vector<std::uint32_t> m_nameAt;       // where each name's bytes start
+    std::vector<int> m_nameLengths;            // and how many they are
     std::vector<std::vector<int>> m_byLength;  // the names of each byte length, in list order
     std::vector<int> m_rankInLength;           // each name's place among those of its length
     mutable std::vector<std::vector<Histogram>> m_histogramsByLength; // their histograms, in the same order
