@@ -60,20 +60,23 @@ QString foldedName(QStringView text);
 //
 // Exact pass: a hash from base name to its first position. Near pass, one of two
 // ways per title, whichever looks cheaper; both find the same file:
-// - Pieces: if two strings are at most k edits apart, then cutting one of them
-//   into k + 1 pieces leaves at least one piece untouched, and that piece stands
+// - Pieces: if two strings are at most k edits apart, then any k + 1 disjoint
+//   pieces of one of them leave at least one untouched, and that piece stands
 //   in the other string shifted by s bytes, where |s| + |d - s| <= k for a
 //   difference in length of d (the edits before the piece shift it, those
-//   after make up the rest). Every base name is cut that way and its pieces
-//   are hashed into buckets by (length, piece number, bytes); a title looks up
-//   its substrings at those places, and only the files found (plus names too
-//   short to cut) are measured.
+//   after make up the rest). Each base name keeps k + 1 pieces of length / (k
+//   + 3) bytes, chosen where they are rarest across all names (so a common
+//   opening or ending stays out), hashed into buckets by bytes and length; a
+//   title looks up each of its substrings of those lengths, and only the files
+//   found near enough their place (plus names too short to cut) are measured.
 // - Scan: every name whose length is within k of the title's, in list order,
 //   first through a count filter (k edits change the counts of at most k
 //   bytes and 2k pairs of neighbouring bytes each way, so the differences of
 //   two names' histograms bound their distance from below), and only the names
-//   it passes are measured. The histograms of a length are made when a scan
-//   first needs them.
+//   it passes are measured. The histograms of a length are made when first
+//   needed.
+// Measuring counts the name's byte pairs the title lacks first (an edit spoils
+// two at most), then the distance, bit-parallel for titles of a few words.
 // Short pieces (high thresholds, short titles) find almost every name, so the
 // scan serves there; long ones find few, so the pieces serve.
 class IndexedFullTextMatcher final : public FullTextMatcher
