@@ -129,21 +129,23 @@ public:
             QStringLiteral("A framework for "), QStringLiteral("Evaluation of ")});
         static const QStringList englishEndings({QStringLiteral(": a review"), QStringLiteral(" in China"),
                                                  QStringLiteral(": a case study"), QStringLiteral(" revisited")});
+        // The body twice as long as the opening, give or take a character or word.
         QString text;
         if (m_random.bounded(100) < 50) {
             text = chineseOpenings.at(m_random.bounded(chineseOpenings.size()));
-            for (int i = 6 + m_random.bounded(12); i > 0; --i)
+            for (int i = 2 * text.size() + m_random.bounded(3) - 1; i > 0; --i)
                 text += chineseCharacters.at(m_random.bounded(chineseCharacters.size()));
-            if (m_random.bounded(100) < 60)
+            if (m_random.bounded(100) < 50)
                 text += chineseEndings.at(m_random.bounded(chineseEndings.size()));
         } else {
             text = englishOpenings.at(m_random.bounded(englishOpenings.size()));
-            for (int i = 3 + m_random.bounded(8); i > 0; --i) {
+            const int opening = text.size();
+            while (text.size() < 3 * opening) {
                 text += QString::fromLatin1(englishWords[m_random.bounded(int(std::size(englishWords)))]);
                 text += QLatin1Char(' ');
             }
             text.chop(1);
-            if (m_random.bounded(100) < 40)
+            if (m_random.bounded(100) < 50)
                 text += englishEndings.at(m_random.bounded(englishEndings.size()));
         }
         return text;
