@@ -159,13 +159,13 @@ uint slotHash(std::uint64_t hash)
 // most names looked for are in no table.
 void addTo(std::vector<std::uint64_t> &filter, uint hash)
 {
-    const size_t bit = (size_t(hash) * 0x9E3779B9u >> 7) % (filter.size() * 64);
+    const size_t bit = (size_t(hash) * 0x9E3779B9u >> 7) & (filter.size() * 64 - 1); // sizes are powers of two
     filter[bit / 64] |= std::uint64_t(1) << (bit % 64);
 }
 
 bool mayHold(const std::vector<std::uint64_t> &filter, uint hash)
 {
-    const size_t bit = (size_t(hash) * 0x9E3779B9u >> 7) % (filter.size() * 64);
+    const size_t bit = (size_t(hash) * 0x9E3779B9u >> 7) & (filter.size() * 64 - 1);
     return filter[bit / 64] >> (bit % 64) & 1;
 }
 
@@ -248,6 +248,44 @@ struct IndexedFullTextMatcher::PrefixHashes
 };
 
 namespace {
+
+// Scratch of rarestPieces, kept from name to name.
+struct PieceChoice
+{
+    std::vector<int> cost, from, starts;
+};
+
+// Where `pieces` disjoint pieces of `size` bytes start in a name whose
+// substrings of that size are as common as `common` says: in order, the j-th
+// at j * size + its skip, the skips rising, of least summed commonness (a
+// small dynamic program over piece and skip).
+const std::vector<int> &rarestPieces(const std::vector<int> &common, int pieces, int size, PieceChoice &choice)
+{
+    const int length = int(common.size()) + size - 1;
+    const int room = length - pieces * size; // bytes no piece needs
+    std::vector<int> &cost = choice.cost;
+    std::vector<int> &from = choice.from;
+    cost.assign(size_t(pieces) * size_t(room + 1), 0);
+    from.assign(cost.size(), 0);
+    for (int j = 0; j < pieces; ++j) {
+        const int *before = j > 0 ? &cost[size_t(j - 1) * size_t(room + 1)] : nullptr;
+        int best = 0; // the least costly skip, up to this one, of the piece before
+        for (int skip = 0; skip <= room; ++skip) {
+            if (before && before[skip] < before[best])
+                best = skip;
+            const size_t at = size_t(j) * size_t(room + 1) + size_t(skip);
+            cost[at] = (before ? before[best] : 0) + common[size_t(j * size + skip)];
+            from[at] = best;
+        }
+    }
+    int skip = int(std::min_element(cost.end() - (room + 1), cost.end()) - (cost.end() - (room + 1)));
+    choice.starts.resize(size_t(pieces));
+    for (int j = pieces - 1; j >= 0; --j) {
+        choice.starts[size_t(j)] = j * size + skip;
+        skip = from[size_t(j) * size_t(room + 1) + size_t(skip)];
+    }
+    return choice.starts;
+}
 
 // Buckets of more pieces than this are sorted by key and place.
 constexpr std::ptrdiff_t crowded = 8;
@@ -504,42 +542,23 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
         }
     }
 
-    // Each name's k + 1 pieces, in order, the j-th starting at j * size + its
-    // skip, the skips rising: the choice of least summed count (a small
-    // dynamic program over piece and skip). Grouped by bucket with a counting
-    // sort: about one piece per bucket.
+    // Each name's k + 1 pieces where they are rarest, grouped by bucket with a
+    // counting sort: about one piece per bucket.
     std::vector<std::pair<std::uint64_t, Piece>> keyed;
     keyed.reserve(size_t(count) * size_t(std::min(pieces, int(m_byLength.size())))); // no name has more pieces than bytes
-    std::vector<int> cost, from, common;
+    std::vector<int> common;
+    PieceChoice choice;
     for (int i = 0; i < count; ++i) {
         const int length = nameLength(i);
         if (length < pieces)
             continue;
         const int size = pieceLengthOf(length, k);
-        const int room = length - pieces * size; // bytes no piece needs
         hashes.assign(nameBytes(i), length);
         common.resize(size_t(length - size + 1));
         for (int at = 0; at + size <= length; ++at)
             common[size_t(at)] = counts[gramKey(at, size) >> (64 - countBits)];
-        cost.assign(size_t(pieces) * size_t(room + 1), 0);
-        from.assign(cost.size(), 0);
-        for (int j = 0; j < pieces; ++j) {
-            const int *before = j > 0 ? &cost[size_t(j - 1) * size_t(room + 1)] : nullptr;
-            int best = 0; // the least costly skip, up to this one, of the piece before
-            for (int skip = 0; skip <= room; ++skip) {
-                if (before && before[skip] < before[best])
-                    best = skip;
-                const size_t at = size_t(j) * size_t(room + 1) + size_t(skip);
-                cost[at] = (before ? before[best] : 0) + common[size_t(j * size + skip)];
-                from[at] = best;
-            }
-        }
-        int skip = int(std::min_element(cost.end() - (room + 1), cost.end()) - (cost.end() - (room + 1)));
-        for (int j = pieces - 1; j >= 0; --j) {
-            const int at = j * size + skip;
+        for (const int at : rarestPieces(common, pieces, size, choice))
             keyed.push_back({gramKey(at, size), {0, i, at, length}});
-            skip = from[size_t(j) * size_t(room + 1) + size_t(skip)];
-        }
     }
     // A bit per key, sixteen bits per piece, in front of the buckets: most
     // substrings of a title are no piece, and the filter stays in the cache.
@@ -548,7 +567,7 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
         filterBits *= 2;
     m_pieceFilter.assign(filterBits / 64, 0);
     for (const auto &entry : keyed)
-        m_pieceFilter[size_t(entry.first) & (m_pieceFilter.size() - 1)] |= std::uint64_t(1) << (entry.first >> 58);
+        addTo(m_pieceFilter, uint(entry.first));
     int bits = 1;
     while (bits < 30 && (size_t(1) << bits) < keyed.size())
         ++bits;
@@ -781,7 +800,6 @@ int IndexedFullTextMatcher::nearByPieces(const QByteArray &title, size_t scanned
     hashes.assign(title.constData(), titleLength);
     const int firstLength = std::max(k + 1, titleLength - k);
     const int lastLength = std::min(titleLength + k, longest);
-    const size_t filterMask = m_pieceFilter.size() - 1;
     const int lastSize = firstLength > lastLength ? 0 : std::min(pieceLengthOf(lastLength, k), titleLength);
     for (int size = pieceLengthOf(firstLength, k); size <= lastSize; ++size) {
         // The keys that the filter lets through first, their buckets fetched
@@ -790,7 +808,7 @@ int IndexedFullTextMatcher::nearByPieces(const QByteArray &title, size_t scanned
         m_starts.clear();
         for (int start = 0; start + size <= titleLength; ++start) {
             const std::uint64_t key = pieceKey(hashes.substring(start, size), size);
-            if (m_pieceFilter[size_t(key) & filterMask] >> (key >> 58) & 1) {
+            if (mayHold(m_pieceFilter, uint(key))) {
                 m_keys.push_back(key);
                 m_starts.push_back(start);
                 prefetch(&m_bucketStart[size_t(key >> m_bucketShift)]);
