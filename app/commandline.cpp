@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -14,12 +16,21 @@
 #define isatty _isatty
 #define fileno _fileno
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
 namespace {
 
 bool colourOnStandardError = false;
+bool logLost = false; // a line could not be written to its stream
+
+// Writes `text` to `stream` and tells whether all of it got there.
+bool put(FILE *stream, const QByteArray &text)
+{
+    const bool written = std::fwrite(text.constData(), 1, size_t(text.size()), stream) == size_t(text.size());
+    return std::fflush(stream) == 0 && written;
+}
 
 void printMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
@@ -42,18 +53,17 @@ void printMessage(QtMsgType type, const QMessageLogContext &, const QString &mes
         const QString text = prefix + message + QLatin1Char('\n');
         DWORD written = 0;
         std::fflush(stream);
-        WriteConsoleW(handle, text.utf16(), DWORD(text.size()), &written, nullptr);
+        if (!WriteConsoleW(handle, text.utf16(), DWORD(text.size()), &written, nullptr))
+            logLost = true;
         if (coloured)
             SetConsoleTextAttribute(handle, before.wAttributes);
         return;
     }
 #endif
     const QByteArray line = (prefix + message).toLocal8Bit();
-    if (!ordinary && colourOnStandardError)
-        std::fprintf(stream, "\033[31m%s\033[0m\n", line.constData());
-    else
-        std::fprintf(stream, "%s\n", line.constData());
-    std::fflush(stream);
+    const bool red = !ordinary && colourOnStandardError;
+    if (!put(stream, (red ? "\033[31m" + line + "\033[0m" : line) + '\n'))
+        logLost = true;
 }
 
 #ifdef Q_OS_WIN
@@ -74,7 +84,7 @@ void attachParentConsole()
 namespace {
 
 // The arguments without the toolkit's own options (and their values), which
-// only the window would use.
+// only the window would use. After "--" every argument is a path.
 QStringList withoutToolkitOptions(const QStringList &arguments)
 {
     static const QStringList withValue({QStringLiteral("-style"), QStringLiteral("-stylesheet"),
@@ -85,8 +95,11 @@ QStringList withoutToolkitOptions(const QStringList &arguments)
                                         QStringLiteral("-display"), QStringLiteral("-geometry")});
     static const QStringList alone({QStringLiteral("-reverse"), QStringLiteral("-widgetcount")});
     QStringList kept;
+    const int paths = arguments.indexOf(QStringLiteral("--"));
     for (int i = 0; i < arguments.size(); ++i) {
-        if (i > 0 && withValue.contains(arguments.at(i)))
+        if (paths >= 0 && i >= paths)
+            kept.append(arguments.at(i));
+        else if (i > 0 && withValue.contains(arguments.at(i)))
             ++i; // and its value
         else if (i == 0 || !alone.contains(arguments.at(i)))
             kept.append(arguments.at(i));
@@ -95,6 +108,23 @@ QStringList withoutToolkitOptions(const QStringList &arguments)
 }
 
 } // namespace
+
+void keepStandardStreamsOpen()
+{
+#ifndef Q_OS_WIN
+    // Started with a standard stream closed, the first file opened would take
+    // its descriptor, and console lines would be written into that file.
+    for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+        if (::fcntl(descriptor, F_GETFD) == -1 && errno == EBADF) {
+            const int opened = ::open("/dev/null", O_RDWR);
+            if (opened >= 0 && opened != descriptor)
+                ::close(opened); // taken by the time of an earlier one: nothing to fill
+        }
+    }
+    // A reader that stops early (| head) must not kill the run before it writes.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
 
 bool wantsCommandLine(int argc, char **argv)
 {
@@ -124,21 +154,19 @@ int runCommandLine()
     parser.addOption(distance);
 
     auto usageError = [&parser](const QString &error) {
-        std::fprintf(stderr, "%s\n\n%s", error.toLocal8Bit().constData(),
-                     parser.helpText().toLocal8Bit().constData());
-        return 2;
+        put(stderr, (error + QStringLiteral("\n\n") + parser.helpText()).toLocal8Bit());
+        return int(CommandLineStatus::Usage);
     };
     if (!parser.parse(withoutToolkitOptions(QCoreApplication::arguments())))
         return usageError(parser.errorText());
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
-        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
-        return 0;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
-                    qPrintable(QCoreApplication::applicationVersion()));
-        return 0;
-    }
+    const auto printed = [](const QString &text) {
+        return int(put(stdout, text.toLocal8Bit()) ? CommandLineStatus::Written : CommandLineStatus::LogLost);
+    };
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
+        return printed(parser.helpText());
+    if (parser.isSet(QStringLiteral("version")))
+        return printed(QCoreApplication::applicationName() + QLatin1Char(' ')
+                       + QCoreApplication::applicationVersion() + QLatin1Char('\n'));
     const QStringList paths = parser.positionalArguments();
     if (paths.size() != 3)
         return usageError(QStringLiteral("Three paths are needed: SOURCE FOLDER OUTPUT."));
@@ -153,5 +181,9 @@ int runCommandLine()
     const QtMessageHandler previous = qInstallMessageHandler(printMessage);
     const RunResult result = runRepair({paths.at(0), paths.at(1), paths.at(2), edits});
     qInstallMessageHandler(previous);
-    return result.written ? 0 : 1;
+    if (!result.written)
+        return int(CommandLineStatus::Failed);
+    if (logLost)
+        return int(CommandLineStatus::LogLost);
+    return int(result.undecodableLines > 0 ? CommandLineStatus::Undecodable : CommandLineStatus::Written);
 }

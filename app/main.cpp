@@ -8,6 +8,7 @@
 
 int main(int argc, char **argv)
 {
+    keepStandardStreamsOpen();
     QCoreApplication::setApplicationName(QStringLiteral("enwlink"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ENWLINK_VERSION));
     // With paths or options of its own, a run without the window.
@@ -17,6 +18,10 @@ int main(int argc, char **argv)
     }
     QApplication application(argc, argv);
     // The registry on Windows, ~/.config/enwlink/enwlink.conf on Linux.
+    // Its file is cleaned before anything in it is read (on Windows the name is
+    // a registry key, which no file has).
+    dropUnreadableSettings(QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("enwlink"),
+                                     QStringLiteral("enwlink")).fileName());
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("enwlink"),
                        QStringLiteral("enwlink"));
     EnwDialog dialog;

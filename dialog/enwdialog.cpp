@@ -15,6 +15,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QMimeData>
+#include <QSaveFile>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTextCodec>
@@ -47,6 +48,64 @@ const RowKey rowKeys[] = {{&EnwDialogForm::comboBoxEnw, "source"},
 
 } // namespace
 
+namespace {
+
+// A remembered value of the type the window writes, else an invalid one: a
+// damaged or hand-edited file may hold anything under any key.
+QVariant valueOfType(const QSettings &settings, const QString &key, int type)
+{
+    const QVariant value = settings.value(key);
+    return value.userType() == type ? value : QVariant();
+}
+
+// A row's history as remembered, at most `historyLimit` entries, the current
+// one among them: a longer list keeps its newest entries and the current one.
+QStringList rememberedHistory(const QSettings &settings, const QString &key, int *current)
+{
+    QVariant value = settings.value(key + QStringLiteral("/history"));
+    if (value.userType() == QMetaType::QString) // a list of one is stored as a string
+        value = QStringList(value.toString());
+    QStringList history = value.userType() == QMetaType::QStringList ? value.toStringList() : QStringList();
+    bool number = false;
+    *current = settings.value(key + QStringLiteral("/current")).toInt(&number);
+    if (!number || *current < 0 || *current >= history.size())
+        *current = -1;
+    if (history.size() > historyLimit) {
+        const QString chosen = *current >= 0 ? history.at(*current) : QString();
+        history = history.mid(history.size() - historyLimit);
+        if (*current >= 0 && !history.contains(chosen)) {
+            history.removeFirst();
+            history.append(chosen);
+        }
+        *current = *current >= 0 ? history.lastIndexOf(chosen) : -1;
+    }
+    return history;
+}
+
+} // namespace
+
+void dropUnreadableSettings(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    QByteArray kept;
+    bool dropped = false;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine();
+        if (line.contains("@Variant("))
+            dropped = true;
+        else
+            kept += line;
+    }
+    file.close();
+    if (!dropped)
+        return;
+    QSaveFile clean(fileName);
+    if (clean.open(QIODevice::WriteOnly) && clean.write(kept) == kept.size())
+        clean.commit();
+}
+
 void EnwDialog::useSettings(QSettings *settings)
 {
     m_settings = settings;
@@ -55,13 +114,19 @@ void EnwDialog::useSettings(QSettings *settings)
     // A path that is gone stays in its history: a run says what is wrong with it.
     for (const RowKey &row : rowKeys) {
         QComboBox *combo = form->*row.row;
+        int current = -1;
+        const QStringList history
+            = rememberedHistory(*settings, QStringLiteral("rows/%1").arg(QLatin1String(row.key)), &current);
         combo->clear();
-        combo->addItems(settings->value(QStringLiteral("rows/%1/history").arg(QLatin1String(row.key))).toStringList());
-        combo->setCurrentIndex(settings->value(QStringLiteral("rows/%1/current").arg(QLatin1String(row.key)), -1).toInt());
+        combo->addItems(history);
+        combo->setCurrentIndex(current);
     }
-    form->spinBoxEditDis->setValue(settings->value(QStringLiteral("distance"), form->spinBoxEditDis->value()).toInt());
-    restoreGeometry(settings->value(QStringLiteral("geometry")).toByteArray());
-    const QString folder = settings->value(QStringLiteral("pickerFolder")).toString();
+    bool number = false;
+    const int distance = settings->value(QStringLiteral("distance")).toInt(&number);
+    if (number && distance >= form->spinBoxEditDis->minimum() && distance <= form->spinBoxEditDis->maximum())
+        form->spinBoxEditDis->setValue(distance);
+    restoreGeometry(valueOfType(*settings, QStringLiteral("geometry"), QMetaType::QByteArray).toByteArray());
+    const QString folder = valueOfType(*settings, QStringLiteral("pickerFolder"), QMetaType::QString).toString();
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         QDir::setCurrent(folder);
 }
@@ -71,13 +136,20 @@ void EnwDialog::saveSettings()
     if (!m_settings)
         return;
     for (const RowKey &row : rowKeys) {
+        // The newest entries are last (every use moves its entry there), and
+        // the current one is kept even when it is older.
         QComboBox *combo = form->*row.row;
         QStringList history;
-        for (int i = std::max(0, combo->count() - historyLimit); i < combo->count(); ++i)
+        const int first = std::max(0, combo->count() - historyLimit);
+        const int current = combo->currentIndex();
+        if (current >= 0 && current < first)
+            history.append(combo->itemText(current));
+        for (int i = history.isEmpty() ? first : first + 1; i < combo->count(); ++i)
             history.append(combo->itemText(i));
-        m_settings->setValue(QStringLiteral("rows/%1/history").arg(QLatin1String(row.key)), history);
-        m_settings->setValue(QStringLiteral("rows/%1/current").arg(QLatin1String(row.key)),
-                             combo->currentIndex() - std::max(0, combo->count() - historyLimit));
+        const QString key = QStringLiteral("rows/%1/").arg(QLatin1String(row.key));
+        m_settings->setValue(key + QStringLiteral("history"), history);
+        m_settings->setValue(key + QStringLiteral("current"),
+                             current < 0 ? -1 : history.indexOf(combo->itemText(current)));
     }
     m_settings->setValue(QStringLiteral("distance"), form->spinBoxEditDis->value());
     m_settings->setValue(QStringLiteral("geometry"), saveGeometry());
@@ -175,13 +247,20 @@ void EnwDialog::resetConsoleColour()
 
 namespace {
 
-// Records `path` in the combo box's history (once, exact comparison) and selects it.
+// Records `path` in the combo box's history (once, exact comparison) as its
+// newest entry, last, and selects it.
 void addToHistory(QComboBox *comboBox, const QString &path)
 {
     const Qt::MatchFlags exactly = Qt::MatchExactly | Qt::MatchCaseSensitive;
-    if (comboBox->findText(path, exactly) == -1)
-        comboBox->addItem(path);
-    comboBox->setCurrentIndex(comboBox->findText(path, exactly));
+    const int at = comboBox->findText(path, exactly);
+    if (at == comboBox->count() - 1 && at >= 0) {
+        comboBox->setCurrentIndex(at);
+        return;
+    }
+    if (at >= 0)
+        comboBox->removeItem(at);
+    comboBox->addItem(path);
+    comboBox->setCurrentIndex(comboBox->count() - 1);
 }
 
 QString startPath(const QComboBox *comboBox)
@@ -259,6 +338,11 @@ void EnwDialog::runBatch()
     resetConsoleColour();
     form->textBrowser->setText(helpText());
     runRepair(settings, [this] { resetConsoleColour(); });
+    // The entries of this run are the newest, whichever were picked when.
+    for (QComboBox *row : {form->comboBoxEnw, form->comboBoxPath, form->comboBoxSave}) {
+        if (row->currentIndex() >= 0)
+            addToHistory(row, row->currentText());
+    }
     saveSettings();
 }
 

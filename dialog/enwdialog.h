@@ -18,6 +18,13 @@ class QSettings;
 class QTextCodec;
 struct EnwDialogForm;
 
+// Removes from the settings file at `fileName` every line that holds a value
+// stored as a serialized variant. The window never writes one, and the toolkit
+// would deserialize whatever such a line claims when any key beside it is read
+// (a list said to hold 2^31 entries aborts the start). A file without one is
+// left untouched.
+void dropUnreadableSettings(const QString &fileName);
+
 // The one window: three path rows with histories, the threshold, the start
 // button and the log console.
 class EnwDialog : public QDialog

@@ -153,6 +153,14 @@ bool decodeLine(QTextCodec *codec, const QByteArray &bytes, QString &text)
 
 enum class Outcome { Clean, Undecodable, TooLong };
 
+// What a read gives back besides the lines: how it ended, and how many lines
+// did not decode cleanly.
+struct ReadResult
+{
+    Outcome outcome = Outcome::Clean;
+    int undecodable = 0;
+};
+
 // How the lines of a file without a byte-order mark voted: those with bytes
 // beyond ASCII, and those among them that were not UTF-8 (read in the local
 // encoding instead).
@@ -190,7 +198,7 @@ bool decodeEntry(QTextCodec *codec, const char *bytes, int size, QString &entry,
 // in a file of CR line ends (endsAtCarriageReturn), at CR, LF or CR LF. With
 // `vote`, a line `codec` cannot decode is read with the local encoding, and
 // the lines' vote is counted there.
-Outcome readBytewise(QFile &file, qint64 skip, QTextCodec *codec, Vote *vote, RecordFilter &filter)
+ReadResult readBytewise(QFile &file, qint64 skip, QTextCodec *codec, Vote *vote, RecordFilter &filter)
 {
     const bool atReturns = endsAtCarriageReturn(file, 1, false);
     auto nextBreak = [atReturns](const char *from, const char *end) -> const char * {
@@ -203,7 +211,7 @@ Outcome readBytewise(QFile &file, qint64 skip, QTextCodec *codec, Vote *vote, Re
     constexpr int pieceSize = 1 << 20;
     QByteArray buffer;
     int kept = 0; // bytes of an unfinished line at the start of the buffer
-    Outcome outcome = Outcome::Clean;
+    ReadResult result;
     QString entry;
     for (bool atEnd = false; !atEnd;) {
         buffer.resize(kept + pieceSize);
@@ -219,7 +227,7 @@ Outcome readBytewise(QFile &file, qint64 skip, QTextCodec *codec, Vote *vote, Re
             if (!atReturns && stop > at && stop[-1] == '\r')
                 --stop;
             if (stop - at > maxEnwLineBytes)
-                return Outcome::TooLong;
+                return {Outcome::TooLong, result.undecodable};
             bool ascii = true;
             bool clean = decodeEntry(codec, at, int(stop - at), entry, vote ? &ascii : nullptr);
             if (vote && !ascii) {
@@ -229,17 +237,19 @@ Outcome readBytewise(QFile &file, qint64 skip, QTextCodec *codec, Vote *vote, Re
                     clean = decodeEntry(QTextCodec::codecForLocale(), at, int(stop - at), entry);
                 }
             }
-            if (!clean)
-                outcome = Outcome::Undecodable;
+            if (!clean) {
+                result.outcome = Outcome::Undecodable;
+                ++result.undecodable;
+            }
             filter.addEntry(std::move(entry));
             at = !next ? end : next + (atReturns && *next == '\r' && next + 1 < end && next[1] == '\n' ? 2 : 1);
         }
         kept = int(end - at);
         if (kept > maxEnwLineBytes + 1) // + 1: a CR before the LF does not count
-            return Outcome::TooLong;
+            return {Outcome::TooLong, result.undecodable};
         std::memmove(buffer.data(), at, size_t(kept));
     }
-    return outcome;
+    return result;
 }
 
 // UTF-16 and UTF-32 files, through QTextStream's Unicode detection.
@@ -271,7 +281,7 @@ Outcome readWithTextStream(QFile &file, bool atReturns, RecordFilter &filter)
 } // namespace
 
 int readEnwFile(const QString &enwFilePath, QStringList &lines,
-                const RunReport &report)
+                const RunReport &report, int *undecodableLines)
 {
     // Only a regular file is opened: a FIFO or a device would block the window
     // inside open(), and a folder has no lines. (An empty name is refused up
@@ -279,12 +289,12 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
     const QFileInfo info(enwFilePath);
     QFile file(enwFilePath);
     if (info.exists() && !info.isFile()) {
-        qDebug() << (enwFilePath + (info.isDir() ? QStringLiteral("是一个文件夹，不是enw文件！")
-                                                 : QStringLiteral("不是普通文件，无法读取！")));
+        report.warn(enwFilePath + (info.isDir() ? QStringLiteral("是一个文件夹，不是enw文件！")
+                                                : QStringLiteral("不是普通文件，无法读取！")));
         return 0;
     }
     if (enwFilePath.isEmpty() || !info.isFile() || !file.open(QIODevice::ReadOnly)) {
-        qDebug() << (enwFilePath + QStringLiteral("无法打开，请确认文件是否存在或者权限！"));
+        report.warn(enwFilePath + QStringLiteral("无法打开，请确认文件是否存在或者权限！"));
         return 0;
     }
     if (file.size() > maxEnwFileBytes) {
@@ -298,49 +308,70 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
     RecordFilter filter(retained);
     QTextCodec *utf8 = QTextCodec::codecForMib(106);
     const QByteArray head = file.peek(4);
-    Outcome outcome = Outcome::Clean;
+    ReadResult read;
     Vote vote;
+    QTextCodec *fallback = nullptr; // the encoding tried after the local one failed
 
     switch (detectEncoding(head)) {
     case Encoding::Utf32: {
         const bool bigEndian = head.at(0) == 0;
-        outcome = readWithTextStream(file, endsAtCarriageReturn(file, 4, bigEndian), filter);
-        if (outcome == Outcome::Clean && file.size() % 4 != 0)
-            outcome = Outcome::Undecodable; // QTextStream drops a cut-off last unit silently
+        read.outcome = readWithTextStream(file, endsAtCarriageReturn(file, 4, bigEndian), filter);
+        if (read.outcome == Outcome::Clean && file.size() % 4 != 0)
+            read = {Outcome::Undecodable, 1}; // QTextStream drops a cut-off last unit silently
         break;
     }
     case Encoding::Utf16: {
         const bool bigEndian = head.at(0) == '\xFE';
-        outcome = readWithTextStream(file, endsAtCarriageReturn(file, 2, bigEndian), filter);
-        if (outcome == Outcome::Clean && file.size() % 2 != 0)
-            outcome = Outcome::Undecodable;
+        read.outcome = readWithTextStream(file, endsAtCarriageReturn(file, 2, bigEndian), filter);
+        if (read.outcome == Outcome::Clean && file.size() % 2 != 0)
+            read = {Outcome::Undecodable, 1};
         break;
     }
     case Encoding::Utf8WithMark:
-        outcome = readBytewise(file, 3, utf8, nullptr, filter);
+        read = readBytewise(file, 3, utf8, nullptr, filter);
         break;
     case Encoding::Unmarked:
         // The lines beyond ASCII vote: when most are UTF-8, the file is, and
         // the others (a stray cp1252 byte, a GBK export appended) are read in
         // the local encoding; else the whole file is read in that encoding.
-        outcome = readBytewise(file, 0, utf8, &vote, filter);
-        if (outcome != Outcome::TooLong && vote.notUtf8 > 0 && !vote.utf8Wins()) {
+        read = readBytewise(file, 0, utf8, &vote, filter);
+        if (read.outcome != Outcome::TooLong && vote.notUtf8 > 0 && !vote.utf8Wins()) {
             filter.restart();
             vote = Vote();
-            outcome = readBytewise(file, 0, QTextCodec::codecForLocale(), nullptr, filter);
+            QTextCodec *local = QTextCodec::codecForLocale();
+            read = readBytewise(file, 0, local, nullptr, filter);
+            // A Chinese export read on a system whose encoding is not Chinese.
+            QTextCodec *chinese = QTextCodec::codecForName("GB18030");
+            if (read.outcome == Outcome::Undecodable && chinese && local->mibEnum() != chinese->mibEnum()) {
+                filter.restart();
+                const ReadResult again = readBytewise(file, 0, chinese, nullptr, filter);
+                if (again.outcome == Outcome::Clean) {
+                    read = again;
+                    fallback = chinese;
+                } else {
+                    filter.restart();
+                    read = readBytewise(file, 0, local, nullptr, filter);
+                }
+            }
         }
         break;
     }
     file.close();
 
-    if (outcome == Outcome::TooLong) {
+    if (read.outcome == Outcome::TooLong) {
         report.warn(QStringLiteral("enw文件中有一行过长，无法处理:") + enwFilePath);
         return 0;
     }
     if (vote.notUtf8 > 0)
         report.warn(QStringLiteral("以下行数不是UTF-8编码，已按本地编码读取:") + QString::number(vote.notUtf8));
-    if (outcome == Outcome::Undecodable)
+    if (fallback)
+        qDebug() << (QStringLiteral("enw文件不是UTF-8或本地编码，已按GB18030编码读取:") + enwFilePath);
+    if (read.outcome == Outcome::Undecodable) {
         report.warn(QStringLiteral("enw文件编码无法识别，部分字符已被替换:") + enwFilePath);
+        report.warn(QStringLiteral("无法解码的行数:") + QString::number(read.undecodable));
+    }
+    if (undecodableLines)
+        *undecodableLines = read.undecodable;
     if (filter.dropped() > 0)
         report.warn(QStringLiteral("已跳过不属于任何题录的行数:") + QString::number(filter.dropped()));
     lines.append(retained);

@@ -21,18 +21,20 @@ constexpr int maxEnwLineBytes = 64 << 20;
 //   non-empty lines outside records are dropped, and so are "%U" and "http:"
 //   lines inside them (both case-sensitive).
 // - Decoding: a byte-order mark selects UTF-32, UTF-16 or UTF-8; without one the
-//   file is read as UTF-8 when all of it is valid UTF-8, else in the locale's
-//   8-bit encoding. When UTF-8 with a mark, or the locale encoding, meets bytes
-//   it cannot decode, one warning is logged and it goes through `report`.
+//   file is read as UTF-8 when most lines beyond ASCII are valid UTF-8, else in
+//   the locale's 8-bit encoding, and when that cannot decode it either, in
+//   GB18030 where that can (a Chinese export on a UTF-8 system; a line says
+//   so). When the encoding chosen meets bytes it cannot decode, one warning is
+//   logged, and the number of such lines is stored in `undecodableLines`.
 // - Lines end at LF or CR LF; a CR at the very end of the file is dropped too,
 //   any other CR stays in the line. A file with CR but no LF at all (old Mac
 //   files) is split at CR. A byte-order mark at the start of a line is dropped.
 // - Non-empty lines outside records (URL lines aside) are counted, and the
 //   count is logged as a warning after reading, reported through `report`.
-// - A path that is not a regular file, or a file that cannot be opened, logs
-//   one debug message, leaves `lines` as it was and returns 0. So does a file
-//   over the size limits, with a warning instead.
+// - A path that is not a regular file, a file that cannot be opened, and a
+//   file over the size limits each log one warning, leave `lines` as it was and
+//   return 0.
 int readEnwFile(const QString &enwFilePath, QStringList &lines,
-                const RunReport &report = {});
+                const RunReport &report = {}, int *undecodableLines = nullptr);
 
 #endif

@@ -26,7 +26,7 @@ RunResult runRepair(const RunSettings &settings, const RunReport &report)
     QStringList lines;
     QFileInfoList fullTexts;
     QList<QByteArray> linkTargets;
-    result.records = readEnwFile(settings.source, lines, report);
+    result.records = readEnwFile(settings.source, lines, report, &result.undecodableLines);
     collectFullTexts(settings.folder, fullTexts, report, &linkTargets);
     qDebug() << (QStringLiteral("待检索全文的文献有：") + QString::number(result.records, 10));
     qDebug() << (QStringLiteral("全文数据库共有文献：") + QString::number(fullTexts.size(), 10));

@@ -19,6 +19,7 @@ struct RunResult
     int records = 0;      // read from the source
     int linked = 0;       // title lines that got a full text
     bool written = false; // the output was written
+    int undecodableLines = 0; // source lines no encoding decoded cleanly
 };
 
 // One whole repair, with every line the console shows after the help text:

@@ -301,9 +301,14 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
     }
 
     out.flush();
-    if (!out.failure().isEmpty()) {
+    // What the file still buffers goes out now: a failure there (a full disk,
+    // a size limit) would otherwise pass the commit unnoticed with a short file.
+    QString failure = out.failure();
+    if (failure.isEmpty() && !file.flush())
+        failure = qt_error_string(-1);
+    if (!failure.isEmpty()) {
         file.cancelWriting();
-        reportWriteFailure(outputPath, out.failure(), report);
+        reportWriteFailure(outputPath, failure, report);
         return 0;
     }
     if (!file.commit()) {

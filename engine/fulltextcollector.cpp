@@ -11,6 +11,8 @@
 #include <vector>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <climits>
 #include <dirent.h>
 #include <sys/stat.h>
 #endif
@@ -69,17 +71,21 @@ bool comesBefore(const Entry &a, const Entry &b)
 // The visible entries of one folder, in QDir's default order (by name, letter
 // case ignored; names that differ only in case in code-unit order). Names the
 // local encoding cannot decode cannot be given back as a path; they go to
-// `undecodable` instead (QDir would leave them out without a word).
-std::vector<Entry> listFolder(const QString &folderPath, QStringList &undecodable)
+// `undecodable` instead (QDir would leave them out without a word). A folder
+// that cannot be listed sets `failure` to the reason (errno), else 0.
+std::vector<Entry> listFolder(const QString &folderPath, QStringList &undecodable, int &failure)
 {
     std::vector<Entry> entries;
+    failure = 0;
 #ifdef Q_OS_UNIX
     // readdir, and a stat only for links and unknown types: a QFileInfo per
     // entry would cost several times the listing itself.
     const QByteArray folder = QFile::encodeName(folderPath);
     DIR *listing = ::opendir(folder.constData());
-    if (!listing)
+    if (!listing) {
+        failure = errno;
         return entries;
+    }
     while (const dirent *item = ::readdir(listing)) {
         const QByteArray raw = QByteArray::fromRawData(item->d_name, int(qstrlen(item->d_name)));
         if (raw.startsWith('.'))
@@ -150,7 +156,18 @@ void walk(const QString &folderPath, Walk &state)
     if (!base.endsWith(QLatin1Char('/')))
         base += QLatin1Char('/');
     QStringList undecodable;
-    const std::vector<Entry> entries = listFolder(folderPath, undecodable);
+    int failure = 0;
+    const std::vector<Entry> entries = listFolder(folderPath, undecodable, failure);
+#ifdef Q_OS_UNIX
+    // A missing folder, or a file given as one, the run reports itself; any
+    // other failure (a path longer than the system takes) hides full texts.
+    if (failure != 0 && failure != ENOENT && failure != ENOTDIR) {
+        state.report.warn(QStringLiteral("文件夹无法读取，已跳过:") + self.absoluteFilePath() + QStringLiteral(" (")
+                          + (failure == ENAMETOOLONG ? QStringLiteral("路径过长") : qt_error_string(failure))
+                          + QStringLiteral(")"));
+        return;
+    }
+#endif
     for (const QString &name : undecodable)
         state.report.warn(QStringLiteral("文件名编码无法识别，已跳过:") + base + name);
     for (const Entry &entry : entries) {
@@ -165,6 +182,13 @@ void walk(const QString &folderPath, Walk &state)
                 state.report.warn(QStringLiteral("文件名含有换行符，已跳过:") + path);
                 continue;
             }
+#ifdef Q_OS_UNIX
+            // A path the system cannot open could be linked, but never opened.
+            if (path.size() * 3 >= PATH_MAX && QFile::encodeName(path).size() >= PATH_MAX) {
+                state.report.warn(QStringLiteral("全文路径过长，已跳过:") + path);
+                continue;
+            }
+#endif
             QString message;
             message.reserve(path.size() + 9);
             message += QLatin1String("File : ");

@@ -236,6 +236,9 @@ void TestBatchRun::settingsTakenAtTheStart()
     start();
     disconnect(zero);
     QVERIFY(readBytes(m_root + "/out.enw").contains(utf16WithMark(QStringLiteral("数据挖掘方.caj")).mid(2)));
+    m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->setValue(0); // chosen before the run
+    start();
+    QVERIFY(!readBytes(m_root + "/out.enw").contains(utf16WithMark(QStringLiteral("数据挖掘方.caj")).mid(2)));
 }
 
 void TestBatchRun::claimsReport()
@@ -268,7 +271,7 @@ void TestBatchRun::missingSource()
              QList<ConsoleLine>({helpLine(),
                                  {"OutPut:\"enw文件路径:" + source + "\"", black},
                                  {"OutPut:\"全文数据库路径:" + lib + "\"", black},
-                                 {"OutPut:\"" + source + "无法打开，请确认文件是否存在或者权限！\"", black},
+                                 {"Warning:\"" + source + "无法打开，请确认文件是否存在或者权限！\"", red},
                                  {"OutPut:File : \"" + lib + "/A/Deep learning.pdf\"", black},
                                  {"OutPut:File : \"" + lib + "/数据挖掘方.caj\"", black},
                                  {"OutPut:\"待检索全文的文献有：0\"", black},
@@ -394,6 +397,9 @@ void TestBatchRun::realExports_data()
     for (const QString &file : files)
         QTest::newRow(qPrintable(file)) << corpus + "/" + file
                                         << QByteArray(file.startsWith("D1") ? "GBK" : "UTF-8");
+    // The GBK export on a system whose encoding is UTF-8 (Linux, macOS).
+    for (const QString &file : files.filter(QRegularExpression("^D1")))
+        QTest::newRow(qPrintable(file + " under utf-8")) << corpus + "/" + file << QByteArray("UTF-8");
 }
 
 // Splits decoded text into lines as the source file has them.

@@ -4,10 +4,14 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QProcess>
 #include <QtTest>
 
 #include <cstdio>
 #ifdef Q_OS_UNIX
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -24,6 +28,7 @@ private slots:
     void linkedFolderCollectedOnce();
     void repeatedCallsAppend();
     void undecodableNameIsReported();
+    void beyondThePathLimitIsReported();
 };
 
 static QStringList relativePaths(const QString &root, const QFileInfoList &files)
@@ -189,6 +194,49 @@ void TestCollector::undecodableNameIsReported()
                                            "D:File : \"" + root + "/a.pdf\"",
                                            "D:File : \"" + root + "/z.pdf\""}));
     QCOMPARE(capture.warningsWithReset, 2);
+#endif
+}
+
+void TestCollector::beyondThePathLimitIsReported()
+{
+    UNIX_ONLY("the system's path limit");
+#ifdef Q_OS_UNIX
+    // Before, a folder past PATH_MAX was left out without a word.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = QDir(dir.path()).canonicalPath();
+    QVERIFY(makeFiles(root, {"a.pdf"}));
+    const QString level(200, QLatin1Char('d'));
+    int folder = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY);
+    QString reachable = root;
+    while (reachable.size() + 1 + level.size() < PATH_MAX) { // built through descriptors: paths that long fail
+        QVERIFY(::mkdirat(folder, level.toLatin1().constData(), 0700) == 0);
+        const int next = ::openat(folder, level.toLatin1().constData(), O_RDONLY | O_DIRECTORY);
+        ::close(folder);
+        folder = next;
+        reachable += "/" + level;
+    }
+    const QString longName = QString(PATH_MAX - reachable.size(), QLatin1Char('x')) + ".pdf"; // crosses the limit
+    QVERIFY(longName.size() < 255);
+    QVERIFY(::mkdirat(folder, level.toLatin1().constData(), 0700) == 0);
+    const int last = ::openat(folder, level.toLatin1().constData(), O_RDONLY | O_DIRECTORY);
+    QVERIFY(last >= 0);
+    ::close(::openat(last, "deep.pdf", O_CREAT | O_WRONLY, 0600));
+    ::close(::openat(folder, longName.toLatin1().constData(), O_CREAT | O_WRONLY, 0600));
+    ::close(last);
+    ::close(folder);
+
+    QFileInfoList files;
+    LogCapture capture;
+    collectFullTexts(root, files, [&capture] { capture.reset(); });
+    QCOMPARE(relativePaths(root, files), QStringList({"a.pdf"}));
+    QCOMPARE(capture.lines(), QStringList({"D:File : \"" + root + "/a.pdf\"",
+                                           QStringLiteral("W:\"文件夹无法读取，已跳过:") + reachable + "/" + level
+                                               + QStringLiteral(" (路径过长)\""),
+                                           QStringLiteral("W:\"全文路径过长，已跳过:") + reachable + "/" + longName + "\""}));
+    QCOMPARE(capture.warningsWithReset, 2);
+    // QTemporaryDir cannot remove a tree this deep by its paths.
+    QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), root});
 #endif
 }
 

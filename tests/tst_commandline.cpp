@@ -5,6 +5,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/commandline.h"
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 // The program run from a command line: the same run as the window's, its
 // lines on standard output and standard error, and an exit status.
 class TestCommandLine : public QObject
@@ -14,6 +24,12 @@ class TestCommandLine : public QObject
 private slots:
     void runs_data();
     void runs();
+    void toolkitOptions_data();
+    void toolkitOptions();
+#ifdef Q_OS_UNIX
+    void streams_data();
+    void streams();
+#endif
 };
 
 void TestCommandLine::runs_data()
@@ -37,6 +53,30 @@ void TestCommandLine::runs_data()
     QTest::newRow("a distance beyond 10") << QStringList({"@/refs.enw", "@/lib", "@/o.enw", "--distance", "11"}) << 2
                                           << "" << "--distance takes a whole number from 0 to 10.";
     QTest::newRow("an unknown option") << QStringList({"--fast"}) << 2 << "" << "Unknown option 'fast'.";
+    QTest::newRow("the default distance links a near name") << QStringList({"@/refs.enw", "@/lib", "@/out.enw"}) << 0
+                                                            << "" << "Warning:\"%T Missing\" ------ \"@/lib/Missin.pdf\"";
+    QTest::newRow("the largest distance") << QStringList({"@/refs.enw", "@/lib", "@/out.enw", "--distance", "10"}) << 0
+                                          << QStringLiteral("OutPut:\"检索到全文的文献有：2/2\"") << "";
+    QTest::newRow("a distance that is no number") << QStringList({"@/refs.enw", "@/lib", "@/o.enw", "--distance", "x"})
+                                                  << 2 << "" << "--distance takes a whole number from 0 to 10.";
+    QTest::newRow("written, nothing linked") << QStringList({"@/refs.enw", "@/empty", "@/out.enw"}) << 0
+                                             << QStringLiteral("OutPut:\"检索到全文的文献有：0/2\"") << "";
+    QTest::newRow("a relative output is named absolute") << QStringList({"refs.enw", "lib", "out.enw"}) << 0
+                                                         << QStringLiteral("OutPut:\"已写入新Enw文件:@/out.enw\"") << "";
+    QTest::newRow("after --, an option-like path") << QStringList({"@/refs.enw", "@/lib", "--", "-style"}) << 0
+                                                   << QStringLiteral("OutPut:\"已写入新Enw文件:@/-style\"") << "";
+    QTest::newRow("toolkit options beside the paths") << QStringList({"-style", "fusion", "@/refs.enw", "@/lib", "@/out.enw"})
+                                                      << 0 << QStringLiteral("OutPut:\"检索到全文的文献有：2/2\"") << "";
+    QTest::newRow("a missing source") << QStringList({"@/gone.enw", "@/lib", "@/out.enw"}) << 1 << ""
+                                      << QStringLiteral("Warning:\"@/gone.enw无法打开，请确认文件是否存在或者权限！\"");
+    QTest::newRow("a folder as the source") << QStringList({"@/lib", "@/lib", "@/out.enw"}) << 1 << ""
+                                            << QStringLiteral("Warning:\"@/lib是一个文件夹，不是enw文件！\"");
+    QTest::newRow("a file as the folder") << QStringList({"@/refs.enw", "@/refs.enw", "@/out.enw"}) << 1 << ""
+                                          << QStringLiteral("Warning:\"全文数据库所属路径文件夹不存在！:@/refs.enw\"");
+#ifndef Q_OS_WIN // a Western code page decodes any byte
+    QTest::newRow("lines no encoding decodes") << QStringList({"@/bad.enw", "@/lib", "@/out.enw"}) << 4 << ""
+                                               << QStringLiteral("Warning:\"无法解码的行数:1\"");
+#endif
 }
 
 void TestCommandLine::runs()
@@ -48,11 +88,14 @@ void TestCommandLine::runs()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString root = QDir(dir.path()).canonicalPath();
-    QVERIFY(writeBytes(root + "/refs.enw", "%0 A\n%T Title\n\n%0 B\n%T Missing\n") && makeFiles(root, {"lib/Title.pdf"}));
+    QVERIFY(writeBytes(root + "/refs.enw", "%0 A\n%T Title\n\n%0 B\n%T Missing\n")
+            && writeBytes(root + "/bad.enw", "%0 A\n%T Title \x81\xFF\n")
+            && makeFiles(root, {"lib/Title.pdf", "lib/Missin.pdf", "empty/notes.txt"}));
     const QByteArray source = readBytes(root + "/refs.enw");
 
     QProcess program;
     program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    program.setWorkingDirectory(root);
     program.start(QStringLiteral(ENWLINK_PROGRAM), arguments.replaceInStrings("@", root));
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
@@ -72,8 +115,107 @@ void TestCommandLine::runs()
     QVERIFY(outLines.filter(QStringLiteral("Warning:")).isEmpty());
     QVERIFY(!errLines.join(QString()).contains(QChar(0x1B))); // no colour where it is no terminal
     QCOMPARE(readBytes(root + "/refs.enw"), source);
-    QCOMPARE(QFileInfo::exists(root + "/out.enw"), status == 0 && arguments.contains(root + "/out.enw"));
+    const bool written = status == 0 || status == 4;
+    QCOMPARE(QFileInfo::exists(root + "/out.enw"), written && arguments.filter("out.enw").size() == 1);
 }
+
+void TestCommandLine::toolkitOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("commandLine");
+    QTest::newRow("none") << QStringList() << false;
+    QTest::newRow("a style") << QStringList({"-style", "fusion"}) << false;
+    QTest::newRow("options alone and with values")
+        << QStringList({"-reverse", "-platform", "offscreen", "-widgetcount", "-qwindowtitle", "x"}) << false;
+    QTest::newRow("a path") << QStringList({"refs.enw"}) << true;
+    QTest::newRow("a style, then a path") << QStringList({"-style", "fusion", "refs.enw"}) << true;
+    QTest::newRow("an option-like path after --") << QStringList({"--", "-style"}) << true;
+    QTest::newRow("help") << QStringList({"--help"}) << true;
+}
+
+void TestCommandLine::toolkitOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, commandLine);
+    QList<QByteArray> bytes({"enwlink"});
+    for (const QString &argument : arguments)
+        bytes.append(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &argument : bytes)
+        argv.push_back(argument.data());
+    QCOMPARE(wantsCommandLine(int(argv.size()), argv.data()), commandLine);
+}
+
+#ifdef Q_OS_UNIX
+void TestCommandLine::streams_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("streams"); // "closed", "broken pipe" or "full"
+    QTest::addColumn<int>("status");
+    const QStringList run({"refs.enw", "lib", "out.enw"});
+    QTest::newRow("both streams closed") << run << "closed" << 0;
+    QTest::newRow("a reader that quit") << run << "broken pipe" << 3;
+    QTest::newRow("a full disk") << run << "full" << 3;
+    QTest::newRow("help on a full disk") << QStringList({"--help"}) << "full" << 3;
+    QTest::newRow("version to a reader that quit") << QStringList({"--version"}) << "broken pipe" << 3;
+    QTest::newRow("usage on a full disk") << QStringList({"refs.enw"}) << "full" << 2;
+    QTest::newRow("an output past the file size limit") << run << "size limit" << 1;
+}
+
+void TestCommandLine::streams()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, streams);
+    QFETCH(int, status);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = QDir(dir.path()).canonicalPath();
+    QVERIFY(writeBytes(root + "/refs.enw", "%0 A\n%T Title\n\n%0 B\n%T Missing\n")
+            && makeFiles(root, {"lib/Title.pdf"}));
+    QList<QByteArray> bytes({QByteArrayLiteral(ENWLINK_PROGRAM)});
+    for (const QString &argument : arguments)
+        bytes.append(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &argument : bytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const QByteArray folder = QFile::encodeName(root);
+    int ends[2];
+    QVERIFY(::pipe(ends) == 0);
+    ::close(ends[0]); // no reader: every write fails with EPIPE
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::chdir(folder.constData()) != 0)
+            ::_exit(100);
+        if (streams == "closed") {
+            ::close(1);
+            ::close(2);
+        } else if (streams == "size limit") { // a write fails as on a full disk
+            const rlimit limit{100, 100};
+            ::signal(SIGXFSZ, SIG_IGN);
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::dup2(::open("/dev/null", O_WRONLY), 1);
+        } else {
+            const int target = streams == "full" ? ::open("/dev/full", O_WRONLY) : ends[1];
+            ::dup2(target, 1);
+            ::dup2(target, 2);
+        }
+        ::execv(argv[0], argv.data());
+        ::_exit(101);
+    }
+    ::close(ends[1]);
+    int result = 0;
+    QCOMPARE(::waitpid(child, &result, 0), child);
+    QVERIFY2(WIFEXITED(result), "ended by a signal");
+    QCOMPARE(WEXITSTATUS(result), status);
+    if (status == 1)
+        QVERIFY(!QFileInfo::exists(root + "/out.enw"));
+    else if (arguments.size() == 3) { // the output holds the records and nothing else
+        QCOMPARE(readBytes(root + "/out.enw"),
+                 utf16WithMark("%0 A\r\n%T Title\r\n%> " + root + "/lib/Title.pdf\r\n\r\n%0 B\r\n%T Missing\r\n"));
+    }
+}
+#endif
 
 QTEST_GUILESS_MAIN(TestCommandLine)
 #include "tst_commandline.moc"

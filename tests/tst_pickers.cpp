@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
 #include <QUrl>
@@ -35,6 +36,9 @@ private slots:
     void drops_data();
     void drops();
     void settingsComeBack();
+    void oldEntryUsedInARunIsKept();
+    void damagedSettings_data();
+    void damagedSettings();
 
 private:
     struct Seen
@@ -156,9 +160,9 @@ void TestPickers::samePathTwiceGivesOneItem()
     pick("toolButtonOpenEnw", "refs/a.enw");
     pick("toolButtonOpenEnw", "refs/b.txt");
     QCOMPARE(combo("comboBoxEnw")->currentIndex(), 1);
-    pick("toolButtonOpenEnw", "refs/a.enw");
-    QCOMPARE(items("comboBoxEnw"), QStringList({m_root + "/refs/a.enw", m_root + "/refs/b.txt"}));
-    QCOMPARE(combo("comboBoxEnw")->currentIndex(), 0);
+    pick("toolButtonOpenEnw", "refs/a.enw"); // the newest use goes last
+    QCOMPARE(items("comboBoxEnw"), QStringList({m_root + "/refs/b.txt", m_root + "/refs/a.enw"}));
+    QCOMPARE(combo("comboBoxEnw")->currentIndex(), 1);
 }
 
 void TestPickers::letterCaseGivesTwoItems()
@@ -277,6 +281,8 @@ void TestPickers::drops_data()
     QTest::newRow("a file on the window") << QByteArray() << QStringList({"refs/b.txt"}) << QByteArray("comboBoxEnw");
     QTest::newRow("a file on the output row") << QByteArray("comboBoxSave") << QStringList({"refs/a.enw"})
                                               << QByteArray("comboBoxSave");
+    QTest::newRow("a file on the output row's button") << QByteArray("toolButtonSave") << QStringList({"refs/a.enw"})
+                                                       << QByteArray("comboBoxSave");
     QTest::newRow("a file on the folder's button") << QByteArray("toolButtonOpenSearchPath")
                                                    << QStringList({"refs/a.enw"}) << QByteArray();
     QTest::newRow("a folder on the source row") << QByteArray("comboBoxEnw") << QStringList({"lib"}) << QByteArray();
@@ -325,8 +331,8 @@ void TestPickers::settingsComeBack()
     QSettings again(m_root + "/enwlink.ini", QSettings::IniFormat);
     m_dialog = new EnwDialog;
     m_dialog->useSettings(&again);
-    QStringList sources;
-    for (int i = 2; i < 22; ++i)
+    QStringList sources; // the twenty used last, the newest use last
+    for (int i : {2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 5})
         sources.append(m_root + QStringLiteral("/refs/%1.enw").arg(i));
     QCOMPARE(items("comboBoxEnw"), sources);
     QCOMPARE(combo("comboBoxEnw")->currentText(), m_root + "/refs/5.enw");
@@ -334,6 +340,83 @@ void TestPickers::settingsComeBack()
     QCOMPARE(combo("comboBoxSave")->currentText(), m_root + "/refs/out.enw");
     QCOMPARE(m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->value(), 7);
     QCOMPARE(QDir::currentPath(), m_root + "/refs"); // where the pickers last were
+}
+
+void TestPickers::oldEntryUsedInARunIsKept()
+{
+    // Before, the oldest entry, chosen again and run, was trimmed away, and the
+    // row opened empty at the next start.
+    QSettings settings(m_root + "/enwlink.ini", QSettings::IniFormat);
+    m_dialog->useSettings(&settings);
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(writeBytes(m_root + QStringLiteral("/refs/%1.enw").arg(i), "") &&
+                drop(m_dialog, {QUrl::fromLocalFile(m_root + QStringLiteral("/refs/%1.enw").arg(i))}));
+    pick("toolButtonOpenEnw", "refs/a.enw"); // a twenty-first
+    combo("comboBoxEnw")->setCurrentIndex(0);
+    m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->setValue(4); // changed just before the run
+    m_dialog->resize(720, 530);
+    m_dialog->findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
+    delete m_dialog;
+    QSettings again(m_root + "/enwlink.ini", QSettings::IniFormat);
+    m_dialog = new EnwDialog;
+    m_dialog->useSettings(&again);
+    QCOMPARE(items("comboBoxEnw").size(), 20);
+    QCOMPARE(items("comboBoxEnw").first(), m_root + "/refs/2.enw");
+    QCOMPARE(items("comboBoxEnw").mid(18), QStringList({m_root + "/refs/a.enw", m_root + "/refs/0.enw"}));
+    QCOMPARE(combo("comboBoxEnw")->currentText(), m_root + "/refs/0.enw");
+    QCOMPARE(m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->value(), 4);
+    QCOMPARE(m_dialog->size(), QSize(720, 530));
+}
+
+void TestPickers::damagedSettings_data()
+{
+    QTest::addColumn<QByteArray>("file"); // "$" stands for the test's folder
+    QTest::addColumn<QStringList>("sources");
+    QTest::addColumn<int>("current");
+    QTest::addColumn<int>("distance");
+    QByteArray many = "[rows]\nsource\\current=5\nsource\\history=";
+    for (int i = 0; i < 100000; ++i)
+        many += (i ? ", $/" : "$/") + QByteArray::number(i);
+    QTest::newRow("100,000 entries, the current one old")
+        << many + "\n" << QStringList({"$/99981", "$/99999", "$/5"}) << 19 << 2;
+    // A list said to hold 2^31 - 1 entries: reading it allocated them, or aborted.
+    QTest::newRow("a crafted variant beside good values")
+        << QByteArray("[General]\ndistance=7\n[rows]\nsource\\history=@Variant(\\0\\0\\0\\v\\0\\x7f\\xff\\xff\\xff)\n"
+                      "folder\\history=$/lib\nfolder\\current=0\n")
+        << QStringList() << -1 << 7;
+    QTest::newRow("values of the wrong type")
+        << QByteArray("[General]\ndistance=seven\ngeometry=12\npickerFolder=@Rect(1 2 3 4)\n"
+                      "[rows]\nsource\\history=@Size(1 2)\nsource\\current=x\n")
+        << QStringList() << -1 << 2;
+    QTest::newRow("a distance beyond the spin box") << QByteArray("[General]\ndistance=11\n") << QStringList() << -1 << 2;
+    QTest::newRow("the last distance allowed") << QByteArray("[General]\ndistance=10\n") << QStringList() << -1 << 10;
+    QTest::newRow("a current entry beyond the list")
+        << QByteArray("[rows]\nsource\\history=$/a, $/b\nsource\\current=2\n") << QStringList({"$/a", "$/b"}) << -1 << 2;
+    QTest::newRow("one entry, the current one")
+        << QByteArray("[rows]\nsource\\history=$/a\nsource\\current=0\n") << QStringList({"$/a"}) << 0 << 2;
+}
+
+void TestPickers::damagedSettings()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, sources);
+    QFETCH(int, current);
+    QFETCH(int, distance);
+    const QString path = m_root + "/enwlink.ini";
+    QVERIFY(writeBytes(path, file.replace("$", m_root.toUtf8())));
+    dropUnreadableSettings(path);
+    QVERIFY(!readBytes(path).contains("@Variant("));
+    QSettings settings(path, QSettings::IniFormat);
+    m_dialog->useSettings(&settings);
+    const QStringList shown = items("comboBoxEnw");
+    QCOMPARE(shown.size(), sources.size() == 3 ? 20 : sources.size()); // three: the first of 20 and the last two
+    if (sources.size() == 3)
+        QCOMPARE(QStringList({shown.first(), shown.at(18), shown.at(19)}), sources.replaceInStrings("$", m_root));
+    else
+        QCOMPARE(shown, sources.replaceInStrings("$", m_root));
+    QCOMPARE(combo("comboBoxEnw")->currentIndex(), current);
+    QCOMPARE(m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->value(), distance);
+    QCOMPARE(QDir::currentPath(), m_root + "/work");
 }
 
 QTEST_MAIN(TestPickers)
