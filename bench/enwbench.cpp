@@ -212,7 +212,7 @@ public:
     // The name a download of that title by that (first) author carries: CNKI's
     // old rule (punctuation as "_", long titles cut to 16 + "_省略_" + 16) or
     // its new one (punctuation kept, 13 + "..." + 13), some without the author,
-    // some a second download " (1)".
+    // some with the author a second download " (1)".
     QString downloadName(const QString &title, const QString &author)
     {
         QString name = title;
@@ -231,9 +231,12 @@ public:
         }
         if (!chinese && m_random.bounded(100) < 10)
             name = name.toUpper();
-        if (!chinese || m_random.bounded(100) >= 10)
+        const bool withAuthor = !chinese || m_random.bounded(100) >= 10;
+        if (withAuthor)
             name += QLatin1Char('_') + author;
-        if (m_random.bounded(100) < 5)
+        // A second download: CNKI's names carry the author then ("title_author
+        // (1)"); a bare title with a number is a part of a series.
+        if (m_random.bounded(100) < 5 && withAuthor)
             name += QStringLiteral(" (1)");
         return name;
     }
@@ -323,17 +326,18 @@ void discardMessages(QtMsgType, const QMessageLogContext &, const QString &) {}
 class AnsweredMatcher final : public FullTextMatcher
 {
 public:
-    static QString keyOf(const QString &title, const QString &author, const QString &doi)
+    static QString keyOf(const QString &title, const QString &author, const QString &doi, const QString &saved)
     {
-        return title + QChar(0) + author + QChar(0) + doi;
+        return title + QChar(0) + author + QChar(0) + doi + QChar(0) + saved;
     }
-    FullTextMatch find(const QString &title, const QString &author, const QString &doi) const override
+    FullTextMatch find(const QString &title, const QString &author, const QString &doi,
+                       const QString &saved) const override
     {
-        const QString key = keyOf(title, author, doi);
+        const QString key = keyOf(title, author, doi, saved);
         const auto answer = answers.constFind(key);
         if (answer != answers.constEnd())
             return *answer;
-        asked.append({title, author, doi});
+        asked.append({title, author, doi, saved});
         return {};
     }
     void answer(const FullTextMatcher &matcher)
@@ -344,13 +348,15 @@ public:
         for (int core = 0; core < cores; ++core) {
             workers.emplace_back([&, core] {
                 for (int i = core; i < asked.size(); i += cores)
-                    found[size_t(i)] = matcher.find(asked.at(i).at(0), asked.at(i).at(1), asked.at(i).at(2));
+                    found[size_t(i)] = matcher.find(asked.at(i).at(0), asked.at(i).at(1), asked.at(i).at(2),
+                                                    asked.at(i).at(3));
             });
         }
         for (std::thread &worker : workers)
             worker.join();
         for (int i = 0; i < asked.size(); ++i)
-            answers.insert(keyOf(asked.at(i).at(0), asked.at(i).at(1), asked.at(i).at(2)), found[size_t(i)]);
+            answers.insert(keyOf(asked.at(i).at(0), asked.at(i).at(1), asked.at(i).at(2), asked.at(i).at(3)),
+                           found[size_t(i)]);
     }
 
 private:

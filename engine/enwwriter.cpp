@@ -196,7 +196,6 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end)
 {
     // A record ends at an empty line or where the next "%0" line begins one.
     RecordFacts facts;
-    bool authorSeen = false;
     int at = from;
     if (lines.at(at) == QLatin1String("\r\n")) {
         *end = at + 1;
@@ -205,9 +204,9 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end)
     do {
         const QString &entry = lines.at(at);
         const QStringRef tag = entry.leftRef(2);
-        if (!authorSeen && tag.compare(QLatin1String("%A"), Qt::CaseInsensitive) == 0) {
-            // Patents and standards list all authors on one line.
-            authorSeen = true;
+        if (facts.firstAuthor.isEmpty() && tag.compare(QLatin1String("%A"), Qt::CaseInsensitive) == 0) {
+            // Patents and standards list all authors on one line; an empty
+            // line names no author.
             const auto semicolon = std::find_if(entry.begin() + 2, entry.end(), [](QChar c) {
                 return c == QLatin1Char(';') || c == QChar(0xFF1B);
             });
@@ -270,7 +269,9 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         if (!isTitleLine(entry))
             continue;
         const QString shown = entry.simplified(); // the line as the console shows it
-        const FullTextMatch match = matcher.find(titleOfSimplified(shown), record.firstAuthor, record.doi);
+        // The title as saved, blanks and all, where simplifying changed it.
+        const QString saved = shown.size() + 2 == entry.size() ? QString() : entry.mid(2).trimmed();
+        const FullTextMatch match = matcher.find(titleOfSimplified(shown), record.firstAuthor, record.doi, saved);
         const QString path = match.index < 0 ? QString() : absolutePathOf(fullTexts.at(match.index));
         QString message; // the title, as a QDebug stream would write it, then the outcome
         message.reserve(shown.size() + std::max(path.size(), missMessage.size()) + 12);

@@ -24,52 +24,6 @@ namespace {
 // download names are never looked for.
 constexpr int longestFileName = 255;
 
-bool keptByFolding(uint character)
-{
-    if (character < 0x80)
-        return (character >= '0' && character <= '9') || ((character | 0x20) >= 'a' && (character | 0x20) <= 'z');
-    return QChar::isLetter(character) || QChar::isDigit(character);
-}
-
-void appendCharacter(QString &text, uint character)
-{
-    if (QChar::requiresSurrogates(character)) {
-        text += QChar(QChar::highSurrogate(character));
-        text += QChar(QChar::lowSurrogate(character));
-    } else {
-        text += QChar(ushort(character));
-    }
-}
-
-// The name without the marks that copies of a file get: " (2)" from a browser,
-// "（2）", " - 副本" or " - Copy" from copying by hand, one after the other.
-QStringView withoutRepeatMark(QStringView name)
-{
-    static const QString copyMarks[] = {QStringLiteral(" - 副本"), QStringLiteral(" - Copy")};
-    for (;;) {
-        bool taken = false;
-        for (const QString &mark : copyMarks) {
-            if (name.endsWith(mark)) {
-                name = name.chopped(mark.size());
-                taken = true;
-            }
-        }
-        const QChar close = name.isEmpty() ? QChar() : name.back();
-        if (close == QLatin1Char(')') || close == QChar(0xFF09)) { // "(n)" or "（n）"
-            const bool wide = close != QLatin1Char(')');
-            const qsizetype open = name.lastIndexOf(wide ? QChar(0xFF08) : QChar(QLatin1Char('(')));
-            const QStringView digits = open < 0 ? QStringView() : name.mid(open + 1, name.size() - open - 2);
-            if (!digits.isEmpty() && std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); })
-                && (wide || (open > 0 && name.at(open - 1) == QLatin1Char(' ')))) {
-                name = name.left(wide ? open : open - 1);
-                taken = true;
-            }
-        }
-        if (!taken)
-            return name;
-    }
-}
-
 } // namespace
 
 // The record's first author and that author's family name (before a comma).
@@ -94,24 +48,6 @@ IndexedFullTextMatcher::AuthorForms authorForms(const QString &firstAuthor)
     if (!family.isEmpty() && family != QStringView(firstAuthor))
         result.forms[result.count++] = family;
     return result;
-}
-
-bool forbiddenInFileNames(QChar c)
-{
-    switch (c.unicode()) {
-    case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
-        return true;
-    default:
-        return false;
-    }
-}
-
-// As a browser saves a name: the characters Windows forbids become "_".
-QString savedName(QStringView name)
-{
-    QString saved = name.toString();
-    std::replace_if(saved.begin(), saved.end(), forbiddenInFileNames, QLatin1Char('_'));
-    return saved;
 }
 
 // The names' hash, FNV-1a over UTF-16 units: it can be carried on from one
@@ -350,48 +286,6 @@ int histogramBound(const Histogram &a, const Histogram &b)
 
 } // namespace
 
-namespace {
-
-// foldedName into `folded`, which keeps its capacity from call to call.
-void foldInto(QStringView text, QString &folded)
-{
-    folded.resize(0);
-    bool separator = false;
-    bool beyondAscii = false;
-    for (qsizetype at = 0; at < text.size(); ++at) {
-        uint character = text[at].unicode();
-        if (text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate()) {
-            character = QChar::surrogateToUcs4(text[at], text[at + 1]);
-            ++at;
-        }
-        if (!keptByFolding(character)) {
-            separator = true;
-            continue;
-        }
-        if (separator && !folded.isEmpty())
-            folded += QLatin1Char('_');
-        separator = false;
-        if (character < 0x80) {
-            folded += QChar(ushort(character >= 'A' && character <= 'Z' ? character + 32 : character));
-        } else {
-            appendCharacter(folded, character);
-            beyondAscii = true;
-        }
-    }
-    if (beyondAscii)
-        folded = std::move(folded).toCaseFolded();
-}
-
-} // namespace
-
-QString foldedName(QStringView text)
-{
-    QString folded;
-    folded.reserve(int(text.size()));
-    foldInto(text, folded);
-    return folded;
-}
-
 IndexedFullTextMatcher::~IndexedFullTextMatcher() = default;
 
 IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, int threshold,
@@ -424,7 +318,6 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
         tableSize *= 2;
     m_firstByName.resize(tableSize);
     m_nameFilter.assign(tableSize / 16, 0);
-    m_foldedFilter.assign(tableSize / 16, 0);
     for (int i = 0; i < count; ++i) {
         const QStringView name = baseName(i);
         const uint hash = slotHash(extendHash(hashStart, name));
@@ -435,43 +328,31 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
         }
     }
 
-    // The third pass: folded names, cut names by their folded heads, DOIs.
-    m_firstByFolded.resize(tableSize);
-    QString folded;
+    // The second and third passes: the names without letter case, and those
+    // with marks of copies without them.
+    m_firstByCaseless.resize(tableSize);
+    m_caselessFilter.assign(tableSize / 16, 0);
     for (int i = 0; i < count; ++i) {
-        const QStringView name = withoutRepeatMark(baseName(i));
-        foldInto(name, folded);
-        if (!folded.isEmpty()) {
-            const uint hash = slotHash(extendHash(hashStart, folded));
-            Slot &slot = slotFor(m_firstByFolded, hash, [&](int file) { return foldedBaseName(file) == folded; });
-            if (slot.file < 0) {
-                slot = {i, hash};
-                addTo(m_foldedFilter, hash);
-            }
+        const uint hash = slotHash(NameKeyHash().add(baseName(i)).value());
+        Slot &slot = slotFor(m_firstByCaseless, hash, [&](int file) { return caselessName(file) == caselessName(i); });
+        if (slot.file < 0) {
+            slot = {i, hash};
+            addTo(m_caselessFilter, hash);
         }
-        const bool marked = std::any_of(name.begin(), name.end(), [](QChar c) {
-            return c == QLatin1Char('.') || c == QChar(0x7701); // "...", "_省略_"
-        });
-        for (const QString &mark : {QStringLiteral("_省略_"), QStringLiteral("...")}) {
-            if (!marked)
-                break;
-            for (qsizetype at = name.indexOf(mark); at >= 0; at = name.indexOf(mark, at + 1)) {
-                const QString head = foldedName(name.left(at));
-                QString tail = foldedName(name.mid(at + mark.size()));
-                if (head.isEmpty() || tail.isEmpty())
-                    continue;
-                m_headLengths.push_back(head.size());
-                m_cutNames[extendHash(hashStart, head)].push_back({head, std::move(tail), i});
-            }
-        }
-        if (baseName(i).startsWith(QLatin1String("10."))) {
-            const QString key = baseName(i).toString().toCaseFolded();
-            if (!m_firstByDoi.contains(key))
-                m_firstByDoi.insert(key, i);
-        }
+        const QStringView name = baseName(i);
+        if (!m_cutMarks && std::any_of(name.begin(), name.end(), [](QChar c) {
+                return c == QLatin1Char('.') || c == QChar(0x7701); // "..." or "_省略_"
+            }))
+            m_cutMarks = name.contains(QLatin1String("...")) || name.contains(QStringLiteral("_省略_"));
+        if (!name.endsWith(QLatin1Char(')')) && !name.endsWith(QStringLiteral("副本")) && !name.endsWith(QLatin1String("Copy")))
+            continue;
+        const QStringView copied = withoutCopyMarks(name);
+        if (copied.size() != name.size() && !copied.isEmpty())
+            m_firstByCopy.insert(nameKey(copied), std::min(i, m_firstByCopy.value(nameKey(copied), i)));
+        const QStringView repeated = withoutRepeatMarks(name);
+        if (repeated.size() != name.size() && !repeated.isEmpty())
+            m_firstByRepeat.insert(nameKey(repeated), std::min(i, m_firstByRepeat.value(nameKey(repeated), i)));
     }
-    std::sort(m_headLengths.begin(), m_headLengths.end());
-    m_headLengths.erase(std::unique(m_headLengths.begin(), m_headLengths.end()), m_headLengths.end());
     if (m_threshold == 0)
         return;
 
@@ -592,115 +473,79 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
 }
 
 FullTextMatch IndexedFullTextMatcher::find(const QString &givenTitle, const QString &givenAuthor,
-                                           const QString &doi) const
+                                           const QString &doi, const QString &savedTitle) const
 {
     if (givenTitle.isEmpty())
         return {}; // says nothing about any file name
     const QString title = givenTitle.normalized(QString::NormalizationForm_C);
+    // 1. The title itself.
     const int exact = firstNamed(title);
     if (exact >= 0)
-        return {exact, true};
-
-    // Download names: title_author and title_family, as they stand or as a
-    // browser saves them.
+        return {exact, true, NameStrength::Exact};
+    // 2. This record's own renamings: download names, CNKI's forms, the DOI.
     const QString firstAuthor = givenAuthor.normalized(QString::NormalizationForm_C);
-    const AuthorForms authors = authorForms(firstAuthor);
+    QStringList authors;
+    for (const QStringView author : authorForms(firstAuthor))
+        authors.append(author.toString());
+    const RecordNames names = recordNames(
+        title, authors, doi, savedTitle.isNull() ? title : savedTitle.normalized(QString::NormalizationForm_C),
+        m_cutMarks);
+    const int own = firstCaseless(names.own);
+    if (own >= 0)
+        return {own, false, NameStrength::Own};
+    // 3. Cuts, and copies of this record's names.
+    const int cut = firstCaseless(names.cuts);
+    int weak = cut;
+    for (const int file : {firstIn(m_firstByCopy, names.own), firstIn(m_firstByCopy, names.cuts),
+                           firstIn(m_firstByRepeat, names.tied), firstIn(m_firstByRepeat, names.tiedCuts)}) {
+        if (file >= 0 && (weak < 0 || file < weak))
+            weak = file;
+    }
+    if (weak >= 0)
+        return {weak, false, NameStrength::Weak, weak == cut};
+    // 4. A name within the edit distance.
+    const int near = m_threshold > 0 ? nearMatch(localBytes(title)) : -1;
+    return {near, false, near >= 0 ? NameStrength::Near : NameStrength::None};
+}
+
+QString IndexedFullTextMatcher::caselessName(int file) const
+{
+    return nameKey(baseName(file));
+}
+
+int IndexedFullTextMatcher::firstCaseless(const QVector<JoinedName> &names) const
+{
     int first = -1;
-    auto consider = [&first](int file) {
+    NameKeyHash prefix; // of the first part, shared by the names that follow it
+    const QChar *prefixOf = nullptr;
+    for (const JoinedName &name : names) {
+        if (name.first.constData() != prefixOf) {
+            prefix = NameKeyHash().add(name.first);
+            prefixOf = name.first.constData();
+        }
+        const uint hash = slotHash(name.second.isNull() ? prefix.value()
+                                                        : NameKeyHash(prefix).add(u"_").add(name.second).value());
+        if (!mayHold(m_caselessFilter, hash))
+            continue;
+        const QString key = nameKey(name.text());
+        const int file = slotFor(m_firstByCaseless, hash, [&](int at) { return caselessName(at) == key; }).file;
         if (file >= 0 && (first < 0 || file < first))
             first = file;
-    };
-    const bool titleSaved = std::any_of(title.begin(), title.end(), forbiddenInFileNames);
-    const QString savedTitle = titleSaved ? savedName(title) : QString();
-    for (const QStringView author : authors) {
-        if (title.size() + 1 + author.size() > longestFileName)
-            continue;
-        consider(firstNamed(title, author));
-        if (titleSaved)
-            consider(firstNamed(savedTitle, author));
-        if (std::any_of(author.begin(), author.end(), forbiddenInFileNames))
-            consider(firstNamed(titleSaved ? savedTitle : title, savedName(author)));
     }
-    if (first < 0)
-        first = foldedMatch(title, authors, doi);
-    if (first < 0 && m_threshold > 0)
-        first = nearMatch(localBytes(title));
-    return {first, false};
+    return first;
 }
 
-int IndexedFullTextMatcher::foldedMatch(const QString &title, const AuthorForms &authors,
-                                        const QString &doi) const
+int IndexedFullTextMatcher::firstIn(const QHash<QString, int> &table, const QVector<JoinedName> &names)
 {
-    int best = -1;
-    auto consider = [&best](int file) {
-        if (file >= 0 && (best < 0 || file < best))
-            best = file;
-    };
-    QString &foldedTitle = m_scratch[0];
-    foldInto(title, foldedTitle);
-    if (!foldedTitle.isEmpty()) {
-        // The forms: title, title_author, title_family (the author part null for the first).
-        QStringView forms[3] = {QStringView()};
-        int formCount = 1;
-        for (const QStringView author : authors) {
-            QString &folded = m_scratch[size_t(formCount)];
-            foldInto(author, folded);
-            if (!folded.isEmpty() && (formCount == 1 || folded != forms[1]))
-                forms[formCount++] = folded;
-        }
-        for (int form = 0; form < formCount; ++form)
-            consider(firstFolded(foldedTitle, forms[form]));
-        // Cut names, through their heads: starts of the folded title.
-        std::uint64_t hash = hashStart;
-        qsizetype hashed = 0;
-        for (const int length : m_headLengths) {
-            if (length > foldedTitle.size())
-                break;
-            hash = extendHash(hash, QStringView(foldedTitle).mid(hashed, length - hashed));
-            hashed = length;
-            const auto cuts = m_cutNames.constFind(hash);
-            if (cuts == m_cutNames.constEnd())
-                continue;
-            for (const CutName &cut : *cuts) {
-                if (best >= 0 && cut.file >= best)
-                    break; // in list order
-                if (cut.head.size() != length || !foldedTitle.startsWith(cut.head))
-                    continue;
-                for (int form = 0; form < formCount; ++form) {
-                    const QString whole = forms[form].isNull()
-                                              ? foldedTitle
-                                              : foldedTitle + QLatin1Char('_') + forms[form].toString();
-                    if (whole.size() >= length + cut.tail.size() && whole.endsWith(cut.tail)) {
-                        consider(cut.file);
-                        break;
-                    }
-                }
-            }
-        }
+    int first = -1;
+    if (table.isEmpty())
+        return first;
+    for (const JoinedName &name : names) {
+        const int file = table.value(nameKey(name.text()), -1);
+        if (file >= 0 && (first < 0 || file < first))
+            first = file;
     }
-    if (doi.startsWith(QLatin1String("10.")) && !m_firstByDoi.isEmpty()) {
-        for (const char separator : {'@', '_'}) {
-            QString name = doi;
-            name.replace(QLatin1Char('/'), QLatin1Char(separator));
-            consider(m_firstByDoi.value(name.toCaseFolded(), -1));
-        }
-    }
-    return best;
-}
-
-QString IndexedFullTextMatcher::foldedBaseName(int file) const
-{
-    return foldedName(withoutRepeatMark(baseName(file)));
-}
-
-int IndexedFullTextMatcher::firstFolded(QStringView first, QStringView second) const
-{
-    const uint hash = slotHash(joinedHash(first, second));
-    if (!mayHold(m_foldedFilter, hash))
-        return -1;
-    return slotFor(m_firstByFolded, hash, [&](int file) {
-               return isJoined(foldedBaseName(file), first, second);
-           }).file;
+    return first;
 }
 
 int IndexedFullTextMatcher::firstNamed(QStringView first, QStringView second) const

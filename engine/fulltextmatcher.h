@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include "engine/editdistance.h"
+#include "engine/namerules.h"
 
 #include <array>
 #include <cstdint>
@@ -23,21 +24,21 @@ struct FullTextMatch
 {
     int index = -1;     // position in the full-text list, -1 when nothing matched
     bool exact = false; // the base name equals the title
+    NameStrength strength = NameStrength::None;
+    bool cut = false;   // linked as a cut of the title
 };
 
 // Chooses the full text for a title in four passes, each tried only when the
 // ones before found nothing; in each, the first file in list order wins:
 // 1. exact: the base name equals the title (case-sensitive);
-// 2. download name: it equals the title + "_" + the record's first author, or
-//    + "_" + the author's family name (the part before a comma), as they stand
-//    or with the characters Windows forbids in file names replaced by "_";
-// 3. folded: with its repeat mark (" (1)", "（1）", " - 副本", " - Copy") taken
-//    off, it folds (foldedName) to the folded title, title_author or
-//    title_family; or it is a cut name, whose part before "_省略_" or "..."
-//    folds to a start of the folded title and whose part after it folds to an
-//    end of one of those three, which is at least as long as both parts; or,
-//    compared without case, it is the record's DOI with "/" written as "@" or
-//    "_";
+// 2. own: compared without letter case, the base name is one of this record's
+//    own names (recordNames: the title, or its browser-saved or CNKI renaming,
+//    alone or + "_" + the first author or the author's family name, or the
+//    DOI's file name);
+// 3. weak: it is one of this record's cut names, or, with its copy marks
+//    (" - 副本", " - Copy") taken off, an own or cut name, or, with its repeat
+//    marks (" (1)") taken off too, an own or cut name that holds the author or
+//    the DOI;
 // 4. near, when the threshold is not 0: it lies within the threshold by
 //    editDistance over the local 8-bit bytes.
 // Titles, authors and names are compared in Unicode's composed form (NFC). An
@@ -46,14 +47,11 @@ class FullTextMatcher
 {
 public:
     virtual ~FullTextMatcher() = default;
+    // `savedTitle`, when not null, is the title with its blanks as the line
+    // has them (the title itself has them simplified): CNKI cuts that one.
     virtual FullTextMatch find(const QString &title, const QString &firstAuthor = QString(),
-                               const QString &doi = QString()) const = 0;
+                               const QString &doi = QString(), const QString &savedTitle = QString()) const = 0;
 };
-
-// A name as the third pass compares it: every run of characters that are
-// neither letters nor digits becomes one "_", none at either end, and letters
-// are case-folded. "Graph: a Survey?" gives "graph_a_survey".
-QString foldedName(QStringView text);
 
 // The matcher used by the product: the same choice as a scan of the whole list,
 // made through indexes built once.
@@ -91,24 +89,20 @@ public:
                            NearSearch search = NearSearch::Cheaper);
     ~IndexedFullTextMatcher() override;
     FullTextMatch find(const QString &title, const QString &firstAuthor = QString(),
-                       const QString &doi = QString()) const override;
+                       const QString &doi = QString(), const QString &savedTitle = QString()) const override;
 
 private:
     using Histogram = std::array<std::uint8_t, 64>;
     struct PrefixHashes;
 
-    struct CutName
-    {
-        QString head; // folded, before the mark
-        QString tail; // folded, after it
-        int file;
-    };
-    int foldedMatch(const QString &title, const AuthorForms &authors, const QString &doi) const;
     // The first file whose base name is `first` (+ "_" + `second`, unless that
-    // is null), or -1; the same for the folded base names.
+    // is null), or -1.
     int firstNamed(QStringView first, QStringView second = QStringView()) const;
-    int firstFolded(QStringView first, QStringView second) const;
-    QString foldedBaseName(int file) const; // without its repeat mark
+    // The first file whose base name, case-folded, is one of `names`, or -1.
+    int firstCaseless(const QVector<JoinedName> &names) const;
+    // The same for the names with their copy marks, or all their marks, taken off.
+    static int firstIn(const QHash<QString, int> &table, const QVector<JoinedName> &names);
+    QString caselessName(int file) const;
     int nearMatch(const QByteArray &title) const;
     int nearByPieces(const QByteArray &title, size_t scanned) const;
     int nearByScan(const QByteArray &title) const;
@@ -141,12 +135,12 @@ private:
         uint hash = 0;                         // that name's hash
     };
     std::vector<Slot> m_firstByName;           // open addressing
-    std::vector<Slot> m_firstByFolded;         // the same for the folded names (hash of the folded name)
+    std::vector<Slot> m_firstByCaseless;       // the same for the case-folded names
     std::vector<std::uint64_t> m_nameFilter;   // which hashes the two tables may hold
-    std::vector<std::uint64_t> m_foldedFilter;
-    QHash<std::uint64_t, std::vector<CutName>> m_cutNames; // by their folded head's hash, in list order
-    std::vector<int> m_headLengths;            // of those heads, ascending
-    QHash<QString, int> m_firstByDoi;          // names that start with "10.", case-folded
+    std::vector<std::uint64_t> m_caselessFilter;
+    QHash<QString, int> m_firstByCopy;         // names with copy marks, without them, case-folded
+    QHash<QString, int> m_firstByRepeat;       // names with any marks, without them, case-folded
+    bool m_cutMarks = false;                   // whether any name holds "..." or "_省略_"
     std::vector<char> m_bytes;                 // local bytes of every base name, those of a length
                                                // side by side, in list order
     std::vector<std::uint32_t> m_nameAt;       // where each name's bytes start
@@ -176,7 +170,6 @@ private:
     mutable bool m_bitParallel = false;        // whether that title is measured through it
     mutable std::vector<std::uint64_t> m_titlePairs = std::vector<std::uint64_t>(1024); // a bit per pair of bytes it holds
     mutable QByteArray m_title;                // its bytes, to clear those bits after
-    mutable std::array<QString, 3> m_scratch;  // folded title and authors of one lookup
 };
 
 #endif

@@ -227,6 +227,18 @@ void TestWriter::matching_data()
         << QStringList({"%0 A\r\n", "%A Smith\r\n", "%T Deep learning\r\n"}) << 2
         << QStringList({"%0 A\r\n", "%A Smith\r\n", "%T Deep learning\r\n", "%> @/Deep learning_Smith.pdf\r\n"})
         << QStringList({"W:\"%T Deep learning\" ------ \"@/Deep learning_Smith.pdf\""}) << 1;
+    QTest::newRow("an empty author line names no author")
+        << utf8 << QStringList({"Second author_Lee.pdf"})
+        << QStringList({"%0 A\r\n", "%A\r\n", "%A Lee\r\n", "%T Second author\r\n"}) << 0
+        << QStringList({"%0 A\r\n", "%A\r\n", "%A Lee\r\n", "%T Second author\r\n", "%> @/Second author_Lee.pdf\r\n"})
+        << QStringList({"W:\"%T Second author\" ------ \"@/Second author_Lee.pdf\""}) << 1;
+    QTest::newRow("a later %R that is no doi keeps the doi before it")
+        << utf8 << QStringList({"10.1002_pam.21831.pdf"})
+        << QStringList({"%0 A\r\n", "%R 10.1002/pam.21831\r\n", "%R CNKI:SUN:ZZXX.0.2004-02-047\r\n", "%T Unrelated\r\n"})
+        << 0
+        << QStringList({"%0 A\r\n", "%R 10.1002/pam.21831\r\n", "%R CNKI:SUN:ZZXX.0.2004-02-047\r\n", "%T Unrelated\r\n",
+                        "%> @/10.1002_pam.21831.pdf\r\n"})
+        << QStringList({"W:\"%T Unrelated\" ------ \"@/10.1002_pam.21831.pdf\""}) << 1;
     QTest::newRow("paths given unclean are written clean")
         << utf8 << QStringList({"a/./../One.pdf", "b//Two.pdf"}) << QStringList({"%T One\r\n", "%T Two\r\n"}) << 0
         << QStringList({"%T One\r\n", "%> @/One.pdf\r\n", "%T Two\r\n", "%> @/b/Two.pdf\r\n"})
@@ -283,15 +295,21 @@ void TestWriter::namingRules_data()
     row("old era: upper-cased latin", "Lee", "Graph theory: a survey", {"GRAPH THEORY_A SURVEY_Lee.pdf"}, 0);
     row("old era: cut", QStringLiteral("王强"), kg,
         {QStringLiteral("面向大规模知识图谱的分布式存储与_省略_技术研究_以开放领域问答系统为例_王强.caj")}, 0);
-    row("old era: cut next to a replaced character", QStringLiteral("陈伟"), mm,
-        {QStringLiteral("基于深度学习的多模态图像识别__省略_场景的鲁棒特征提取与融合方法研究_陈伟.caj")}, 0);
+    row("old era: cut of the renamed title", QStringLiteral("陈伟"), mm,
+        {QStringLiteral("基于深度学习的多模态图像识别_面_省略_场景的鲁棒特征提取与融合方法研究_陈伟.caj")}, 0);
+    row("old era: a cut one character short links nothing", QStringLiteral("陈伟"), mm,
+        {QStringLiteral("基于深度学习的多模态图像识别__省略_场景的鲁棒特征提取与融合方法研究_陈伟.caj")}, -1);
     row("new era: cut", QStringLiteral("王强"), kg,
         {QStringLiteral("面向大规模知识图谱的分布式...——以开放领域问答系统为例_王强.pdf")}, 0);
     row("title only, cut", "", kg, {QStringLiteral("面向大规模知识图谱的分布式...——以开放领域问答系统为例.kdh")}, 0);
     row("title only, punctuation", "", graph, {QStringLiteral("图像分割_方法_应用与展望_一个综述.nh")}, 0);
     row("browser repeat mark", "Smith, J.", "Deep learning", {"Deep learning_Smith (1).pdf"}, 0);
     row("repeat marks one after another", "", QStringLiteral("知识图谱"), {QStringLiteral("知识图谱 - 副本 (2).pdf")}, 0);
-    row("full-width repeat mark", "", QStringLiteral("知识图谱"), {"x.pdf", QStringLiteral("知识图谱（1）.caj")}, 1);
+    row("a full-width number is no repeat mark", "", QStringLiteral("知识图谱"), {QStringLiteral("知识图谱（1）.caj")}, -1);
+    row("a repeat mark on a download name", QStringLiteral("刘松"), QStringLiteral("知识图谱"),
+        {"x.pdf", QStringLiteral("知识图谱_刘松 (5).caj")}, 1);
+    row("a repeat mark on a bare title numbers a part", "", QStringLiteral("Lecture notes on algebraic topology"),
+        {"Lecture notes on algebraic topology (2).pdf"}, -1, 2);
     row("english copy mark", "", "Graph theory", {"Graph theory - Copy.pdf"}, 0);
     row("authors joined by ;", QStringLiteral("朴志勇;金东贤"), QStringLiteral("一种车辆用座椅"),
         {QStringLiteral("一种车辆用座椅_金东贤.pdf"), QStringLiteral("一种车辆用座椅_朴志勇.pdf")}, 1);
@@ -308,8 +326,10 @@ void TestWriter::namingRules_data()
         1, 0, "https://doi.org/10.1016/J.X.2020.01.002");
     row("decomposed name from a mac: exact", "", QStringLiteral("Café culture"),
         {QString::fromUtf8("Cafe\xcc\x81 culture.pdf")}, 0, 0, QString(), true);
-    row("decomposed korean, folded", "", QStringLiteral("한국어 연구"),
-        {QStringLiteral("한국어 연구").normalized(QString::NormalizationForm_D) + "_.pdf"}, 0);
+    row("decomposed korean, download name", QStringLiteral("김"), QStringLiteral("한국어 연구"),
+        {QStringLiteral("한국어 연구_김").normalized(QString::NormalizationForm_D) + ".pdf"}, 0);
+    row("decomposed title, composed file, distance 0", "", QStringLiteral("한국어 연구").normalized(QString::NormalizationForm_D),
+        {QStringLiteral("한국어 연구.pdf")}, 0, 0, QString(), true);
     // Pass order: exact, download name, folded name, near.
     row("download name beats an earlier near name", "Wu", "Deep learning",
         {"Deep learning_Li.pdf", "Deep learning_Wu.pdf"}, 1, 3);
@@ -318,8 +338,10 @@ void TestWriter::namingRules_data()
     row("exact beats download and folded names", "Lee", "Graph theory: a survey",
         {"Graph theory_ a survey_Lee.pdf", "GRAPH THEORY A SURVEY.pdf", "Graph theory: a survey.pdf"}, 2, 2,
         QString(), true);
-    row("first in list order within the folded pass", "Lee", "Graph theory",
-        {"a/graph theory (1).pdf", "b/GRAPH THEORY_LEE.caj"}, 0);
+    row("an own name beats an earlier copy", "Lee", "Graph theory",
+        {"a/graph theory_Lee - Copy.pdf", "b/GRAPH THEORY_LEE.caj"}, 1);
+    row("first in list order among the own names", "Lee", "Graph: theory",
+        {"a/graph_ theory_Lee.pdf", "b/GRAPH THEORY_LEE.caj", "c/Graph_ theory.pdf"}, 0);
     // Not this record's file.
     row("another author's download", QStringLiteral("李四"), QStringLiteral("车辆座椅"),
         {QStringLiteral("车辆座椅_张三.pdf")}, -1, 2);
@@ -327,10 +349,31 @@ void TestWriter::namingRules_data()
         {QStringLiteral("面向大规模知识图谱的分布式存储与_省略_其他完全不同的结尾部分_王强.caj")}, -1);
     row("cut name longer than the title", QStringLiteral("王强"), QStringLiteral("知识图谱研究"),
         {QStringLiteral("知识图谱_省略_图谱研究_王强.caj")}, -1);
-    row("cut name exactly as long as the title", QStringLiteral("王强"), QStringLiteral("知识图谱研究"),
-        {QStringLiteral("知识图谱_省略_研究_王强.caj")}, 0);
+    row("a title too short to be cut", QStringLiteral("王强"), QStringLiteral("知识图谱研究"),
+        {QStringLiteral("知识图谱_省略_研究_王强.caj")}, -1);
     row("cnki file code", "", QStringLiteral("中国科技期刊研究"), {"ZZXX200402047.caj"}, -1, 2, "10.1/ZZXX200402047");
     row("title of punctuation only", "", QStringLiteral("？"), {QStringLiteral("——.pdf"), "_.pdf"}, -1);
+    // Another paper's file: numbers, symbols and marks are part of the title.
+    row("a subscript", "", "CO adsorption on zeolite 13X", {QStringLiteral("CO₂ adsorption on zeolite 13X.pdf")}, -1, 2);
+    row("a subscript at the end of a word", "", QStringLiteral("H₂O decomposition on platinum"),
+        {QStringLiteral("H₂O₂ decomposition on platinum.pdf")}, -1, 2);
+    row("superscripts", "", "Ca signalling in hippocampal neurons",
+        {QStringLiteral("Ca²⁺ signalling in hippocampal neurons.pdf")}, -1, 2);
+    row("plus and minus", "", QStringLiteral("Integer solutions of x² + 2y² = 1"),
+        {QStringLiteral("Integer solutions of x² − 2y² = 1.pdf")}, -1);
+    row("equal and unequal", "", "A proof that P = NP", {QStringLiteral("A proof that P ≠ NP.pdf")}, -1);
+    row("a letter number", "", QStringLiteral("糖尿病并发症研究"), {QStringLiteral("糖尿病并发症研究Ⅱ.pdf")}, -1);
+    row("plus signs", "", "C programming", {"C++ programming.pdf"}, -1);
+    row("roman numerals", "", QStringLiteral("Ⅰ型糖尿病"), {QStringLiteral("Ⅱ型糖尿病.pdf")}, -1);
+    row("full-width plus and minus", "", QStringLiteral("（＋）-儿茶素的合成"), {QStringLiteral("（－）-儿茶素的合成.pdf")}, -1);
+    row("circled numbers", "", QStringLiteral("①号机组检修"), {QStringLiteral("②号机组检修.pdf")}, -1);
+    row("a second volume", "", QStringLiteral("中国古代数学史话"), {QStringLiteral("中国古代数学史话（2）.pdf")}, -1, 2);
+    row("a bracketed number after a renamed blank", "", "Survey", {"Survey_(2).pdf"}, -1, 2);
+    row("dots inside a title are no cut", "", "C-H and O hydrogen bonds in crystals",
+        {"C-H...O hydrogen bonds in crystals.pdf"}, -1, 2);
+    row("an ellipsis in a title is no cut", "", "Publish or perish, or not", {"Publish or perish... or not.pdf"}, -1, 2);
+    row("old era: a run of punctuation with its blanks", "Lee", "Graph theory: a survey", {"GRAPH THEORY_A SURVEY_Lee.pdf"}, 0);
+    row("old era: every blank and mark", "", "Graph theory: a survey", {"Graph_theory__a_survey.pdf"}, 0);
 }
 
 void TestWriter::namingRules()

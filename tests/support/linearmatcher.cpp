@@ -18,27 +18,80 @@ QString nameWithoutLastSuffix(const QFileInfo &file)
     return (dot < 0 ? name : name.left(dot)).normalized(QString::NormalizationForm_C);
 }
 
-// Words of letters and decimal digits, joined by "_", without letter case.
-QString fold(const QString &text)
+// The renamings, each written out plainly.
+QString saved(const QString &text)
 {
-    QStringList words({QString()});
-    for (const uint code : text.toUcs4()) {
-        const QChar::Category category = QChar::category(code);
-        if ((category >= QChar::Letter_Uppercase && category <= QChar::Letter_Other)
-            || category == QChar::Number_DecimalDigit)
-            words.last() += QString::fromUcs4(&code, 1);
-        else if (!words.last().isEmpty())
-            words.append(QString());
-    }
-    if (words.last().isEmpty())
-        words.removeLast();
-    return words.join(QLatin1Char('_')).toCaseFolded();
+    QString result;
+    for (const QChar c : text)
+        result += QStringLiteral("\\/:*?\"<>|").contains(c) ? QChar(QLatin1Char('_')) : c;
+    return result;
 }
 
-QString withoutCopyMarks(QString name)
+bool punctuationOrBlank(uint code)
 {
-    static const QRegularExpression marks(QStringLiteral("(?: \\([0-9]+\\)|（[0-9]+）| - 副本| - Copy)+$"));
-    return name.remove(marks);
+    if (code == 0xFF0D) // the full-width minus of "（－）"
+        return false;
+    const QChar::Category category = QChar::category(code);
+    return (category >= QChar::Punctuation_Connector && category <= QChar::Punctuation_Other)
+           || category == QChar::Separator_Space || code == '\t';
+}
+
+QString oldEra(const QString &title)
+{
+    static const QRegularExpression replaced(QStringLiteral("——|[ \\-()（）/\\\\:：、“”《》*?\"<>|]"));
+    return QString(title).replace(replaced, QStringLiteral("_"));
+}
+
+// Without case, with runs of blanks and "_" as one.
+QString keyOf(QString name)
+{
+    static const QRegularExpression underscores(QStringLiteral("[_\\s]*_[_\\s]*"),
+                                                QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression blanks(QStringLiteral("\\s+"), QRegularExpression::UseUnicodePropertiesOption);
+    return name.replace(underscores, QStringLiteral("_")).replace(blanks, QStringLiteral(" ")).trimmed().toCaseFolded();
+}
+
+QString oldEraRuns(const QString &title)
+{
+    const QVector<uint> codes = title.toUcs4();
+    QString result;
+    int i = 0;
+    while (i < codes.size()) {
+        if (!punctuationOrBlank(codes[i])) {
+            result += QString::fromUcs4(&codes[i++], 1);
+            continue;
+        }
+        QString run;
+        bool mark = false;
+        while (i < codes.size() && punctuationOrBlank(codes[i])) {
+            mark = mark || (QChar::category(codes[i]) != QChar::Separator_Space && codes[i] != '\t');
+            run += QString::fromUcs4(&codes[i++], 1);
+        }
+        result += mark ? QStringLiteral("_") : run;
+    }
+    return result;
+}
+
+QString cut(const QString &text, int keep, int over, const QString &mark)
+{
+    const QVector<uint> codes = text.toUcs4();
+    if (codes.size() <= over)
+        return QString();
+    return QString::fromUcs4(codes.constData(), keep) + mark + QString::fromUcs4(codes.constData() + codes.size() - keep, keep);
+}
+
+QString withoutMarks(QString name, bool repeats)
+{
+    static const QRegularExpression copies(QStringLiteral("(?: - 副本| - Copy)(?: \\([0-9]+\\))?$"));
+    static const QRegularExpression all(QStringLiteral("(?: \\([0-9]+\\)| - 副本| - Copy)+$"));
+    if (repeats)
+        return name.remove(all);
+    QString before;
+    while (before != name) {
+        before = name;
+        name.remove(copies);
+    }
+    return name;
 }
 
 QByteArray bytesOf(const QString &text)
@@ -104,22 +157,16 @@ LinearFullTextMatcher::LinearFullTextMatcher(const QFileInfoList &fullTexts, int
 {
     for (const QFileInfo &file : fullTexts) {
         m_names << nameWithoutLastSuffix(file);
-        m_stripped << withoutCopyMarks(m_names.last());
-        m_folded << fold(m_stripped.last());
-        QList<QPair<QString, QString>> cuts; // folded head and tail at each mark
-        for (const QString &mark : {QStringLiteral("_省略_"), QStringLiteral("...")}) {
-            const QString &stripped = m_stripped.last();
-            for (int at = stripped.indexOf(mark); at >= 0; at = stripped.indexOf(mark, at + 1))
-                cuts.append({fold(stripped.left(at)), fold(stripped.mid(at + mark.size()))});
-        }
-        m_cuts.append(cuts);
+        m_caseless << keyOf(m_names.last());
+        m_copied << keyOf(withoutMarks(m_names.last(), false));
+        m_repeated << keyOf(withoutMarks(m_names.last(), true));
         m_bytes.append(bytesOf(m_names.last()));
         m_counts.push_back(countsOf(m_bytes.last()));
     }
 }
 
 FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QString &givenAuthor,
-                                          const QString &doi) const
+                                          const QString &doi, const QString &savedTitle) const
 {
     if (givenTitle.isEmpty())
         return {};
@@ -127,7 +174,7 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
     const QString firstAuthor = givenAuthor.normalized(QString::NormalizationForm_C);
     const int exact = m_names.indexOf(title);
     if (exact >= 0)
-        return {exact, true};
+        return {exact, true, NameStrength::Exact};
     // The author forms a name can hold: the first author and the family name.
     QStringList authors;
     if (!firstAuthor.isEmpty() && firstAuthor.size() <= 255) {
@@ -137,56 +184,59 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
         if (!family.isEmpty() && family != firstAuthor)
             authors << family;
     }
-    // Download names: "title_author" and "title_family name", as they stand
-    // or as a browser saves them.
-    auto saved = [](const QString &text) {
-        QString result;
-        for (const QChar c : text)
-            result += QStringLiteral("\\/:*?\"<>|").contains(c) ? QChar(QLatin1Char('_')) : c;
-        return result;
+    // Own names: the title and its renamings, alone or with an author form
+    // (as it stands or saved), and the DOI's names; then its cuts.
+    QStringList renamings({title});
+    for (const QString &renamed : {saved(title), oldEra(title), oldEraRuns(title)})
+        if (!renamings.contains(renamed))
+            renamings << renamed;
+    QStringList cuts;
+    const QString whole = savedTitle.isNull() ? title : savedTitle.normalized(QString::NormalizationForm_C);
+    for (const QString &c : {cut(oldEra(whole), 16, 32, QStringLiteral("_省略_")),
+                             cut(oldEraRuns(whole), 16, 32, QStringLiteral("_省略_")),
+                             cut(saved(whole), 13, 29, QStringLiteral("..."))})
+        if (!c.isEmpty())
+            cuts << c;
+    QStringList authorNames;
+    for (const QString &author : authors)
+        authorNames << author << saved(author);
+    QStringList own, tied, cutNames, tiedCuts;
+    auto add = [](QStringList &list, const QString &name) {
+        if (name.size() <= 255 && !QString(name).remove(QRegularExpression(QStringLiteral("[_\\s]"))).isEmpty())
+            list << keyOf(name);
     };
-    QStringList downloadNames; // per author: as they stand, with the title saved, all saved
-    for (const QString &author : authors) {
-        const QString whole = title + QLatin1Char('_') + author;
-        if (whole.size() <= 255)
-            downloadNames << whole << saved(title) + QLatin1Char('_') + author << saved(whole);
-    }
-    for (int i = 0; i < m_fullTexts.size() && !downloadNames.isEmpty(); ++i) {
-        if (holds(downloadNames, m_names.at(i)))
-            return {i, false};
-    }
-    // Folded names: whole, cut at "_省略_" or "...", or the DOI.
-    const QString foldedTitle = fold(title);
-    QStringList forms;
-    if (!foldedTitle.isEmpty()) {
-        forms << foldedTitle;
-        for (const QString &author : authors) {
-            const QString form = fold(title + QLatin1Char('_') + author);
-            if (!forms.contains(form))
-                forms << form;
+    for (const QString &renamed : renamings) {
+        add(own, renamed);
+        for (const QString &author : authorNames) {
+            add(own, renamed + "_" + author);
+            add(tied, renamed + "_" + author);
         }
     }
-    QStringList doiNames;
-    if (doi.startsWith(QLatin1String("10.")))
-        doiNames << QString(doi).replace(QLatin1Char('/'), QLatin1Char('@')) << QString(doi).replace(QLatin1Char('/'), QLatin1Char('_'));
+    if (doi.startsWith(QLatin1String("10."))) {
+        for (const QChar separator : {QChar('@'), QChar('_')}) {
+            add(own, QString(doi).replace('/', separator));
+            add(tied, QString(doi).replace('/', separator));
+        }
+    }
+    for (const QString &c : cuts) {
+        add(cutNames, c);
+        for (const QString &author : authorNames) {
+            add(cutNames, c + "_" + author);
+            add(tiedCuts, c + "_" + author);
+        }
+    }
     for (int i = 0; i < m_fullTexts.size(); ++i) {
-        const QString &name = m_names.at(i);
-        if (holds(forms, m_folded.at(i)))
-            return {i, false};
-        for (const auto &cut : m_cuts.at(i)) {
-            const QString &head = cut.first;
-            const QString &tail = cut.second;
-            if (head.isEmpty() || tail.isEmpty() || !foldedTitle.startsWith(head))
-                continue;
-            for (const QString &form : forms) {
-                if (form.endsWith(tail) && form.size() >= head.size() + tail.size())
-                    return {i, false};
-            }
-        }
-        for (const QString &doiName : doiNames) {
-            if (doiName.compare(name, Qt::CaseInsensitive) == 0)
-                return {i, false};
-        }
+        if (holds(own, m_caseless.at(i)))
+            return {i, false, NameStrength::Own};
+    }
+    for (int i = 0; i < m_fullTexts.size(); ++i) {
+        const bool copied = m_copied.at(i) != m_caseless.at(i);
+        const bool repeated = m_repeated.at(i) != m_caseless.at(i);
+        if (holds(cutNames, m_caseless.at(i)))
+            return {i, false, NameStrength::Weak, true};
+        if ((copied && (holds(own, m_copied.at(i)) || holds(cutNames, m_copied.at(i))))
+            || (repeated && (holds(tied, m_repeated.at(i)) || holds(tiedCuts, m_repeated.at(i)))))
+            return {i, false, NameStrength::Weak};
     }
     if (m_threshold > 0) {
         const QByteArray titleBytes = bytesOf(title);
@@ -199,7 +249,7 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
                 || countsApart(m_counts.at(i), titleCounts) > 2 * m_threshold)
                 continue;
             if (levenshtein(bytes, titleBytes, m_threshold) <= m_threshold)
-                return {i, false};
+                return {i, false, NameStrength::Near};
         }
     }
     return {};
