@@ -2,6 +2,7 @@
 
 #include "engine/engineutil.h"
 #include "engine/fulltextmatcher.h"
+#include "engine/linkclaims.h"
 
 #include <QDebug>
 #include <QDir>
@@ -251,27 +252,70 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         return 0;
     }
 
+    // First what every title finds on its own, then the claims across the
+    // whole export (settleClaims), then the writing.
+    std::vector<TitleLink> links;
+    QHash<std::uint64_t, int> titleNumbers; // by the title's key (duplicates differ in case at times)
+    auto ask = [&lines, &matcher](const TitleLink &link, const RecordFacts &record, const QString &shown) {
+        const QString &entry = lines.at(link.line);
+        // The title as saved, blanks and all, where simplifying changed it.
+        const QString saved = shown.size() + 2 == entry.size() ? QString() : entry.mid(2).trimmed();
+        return matcher.find(titleOfSimplified(shown), record.firstAuthor, record.doi, saved);
+    };
+    {
+        RecordFacts record;
+        int recordEnd = 0;
+        int recordStart = 0;
+        for (int at = 0; at < lines.size(); ++at) {
+            if (at == recordEnd) {
+                recordStart = at;
+                record = recordFactsIn(lines, at, &recordEnd);
+            }
+            if (!isTitleLine(lines.at(at)))
+                continue;
+            TitleLink link;
+            link.line = at;
+            link.record = recordStart;
+            link.shown = lines.at(at).simplified();
+            const QString &shown = link.shown;
+            const std::uint64_t key = NameKeyHash().add(titleOfSimplified(shown)).value();
+            const auto number = titleNumbers.constFind(key);
+            link.title = number != titleNumbers.constEnd() ? *number : *titleNumbers.insert(key, titleNumbers.size());
+            link.match = ask(link, record, shown);
+            links.push_back(std::move(link));
+        }
+    }
+    QVector<QPair<int, int>> ambiguousCuts;
+    settleClaims(links, fullTexts.size(), [&](const TitleLink &link, const std::vector<bool> &excluded) {
+        int end = 0;
+        const RecordFacts record = recordFactsIn(lines, link.record, &end);
+        matcher.setExcluded(&excluded);
+        const FullTextMatch match = ask(link, record, link.shown);
+        matcher.setExcluded(nullptr);
+        return match;
+    }, &ambiguousCuts);
+
     EncodedOutput out(file, codec);
     const QString missMessage =
         QStringLiteral("未找到全文，1、全文不存在，2、或者文献标题与对应文件名不完全一致!");
     const QString attachment = QStringLiteral("%> ");
     int linked = 0;
-    RecordFacts record; // of the record being written
-    int recordEnd = 0;
-    int recordStart = 0;
+    RecordFacts record; // of a record a title links, read when needed
+    int recordRead = -1;
+    size_t nextLink = 0;
     for (int at = 0; at < lines.size(); ++at) {
         const QString &entry = lines.at(at);
-        if (at == recordEnd) {
-            recordStart = at;
-            record = recordFactsIn(lines, at, &recordEnd);
-        }
         out << entry;
         if (!isTitleLine(entry))
             continue;
-        const QString shown = entry.simplified(); // the line as the console shows it
-        // The title as saved, blanks and all, where simplifying changed it.
-        const QString saved = shown.size() + 2 == entry.size() ? QString() : entry.mid(2).trimmed();
-        const FullTextMatch match = matcher.find(titleOfSimplified(shown), record.firstAuthor, record.doi, saved);
+        const QString shown = std::move(links[nextLink].shown); // the line as the console shows it
+        const int recordStart = links[nextLink].record;
+        const FullTextMatch match = links[nextLink++].match;
+        if (match.index >= 0 && recordRead != recordStart) {
+            int end = 0;
+            record = recordFactsIn(lines, recordStart, &end);
+            recordRead = recordStart;
+        }
         const QString path = match.index < 0 ? QString() : absolutePathOf(fullTexts.at(match.index));
         QString message; // the title, as a QDebug stream would write it, then the outcome
         message.reserve(shown.size() + std::max(path.size(), missMessage.size()) + 12);
@@ -299,6 +343,10 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         } else {
             report.warnLine(message);
         }
+    }
+    for (const auto &cut : ambiguousCuts) {
+        report.warn(QStringLiteral("截断文件名对应多条题录，未按截断链接:") + absolutePathOf(fullTexts.at(cut.first))
+                    + QStringLiteral(" (") + QString::number(cut.second) + QStringLiteral(")"));
     }
 
     out.flush();

@@ -332,7 +332,11 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     // with marks of copies without them.
     m_firstByCaseless.resize(tableSize);
     m_caselessFilter.assign(tableSize / 16, 0);
+    m_startFilter.assign(tableSize, 0);
     for (int i = 0; i < count; ++i) {
+        std::uint64_t starts[nameStartLength];
+        for (int n = nameStartHashes(baseName(i), starts); n > 0; --n)
+            addTo(m_startFilter, slotHash(starts[n - 1]));
         const uint hash = slotHash(NameKeyHash().add(baseName(i)).value());
         Slot &slot = slotFor(m_firstByCaseless, hash, [&](int file) { return caselessName(file) == caselessName(i); });
         if (slot.file < 0) {
@@ -480,8 +484,17 @@ FullTextMatch IndexedFullTextMatcher::find(const QString &givenTitle, const QStr
     const QString title = givenTitle.normalized(QString::NormalizationForm_C);
     // 1. The title itself.
     const int exact = firstNamed(title);
-    if (exact >= 0)
+    const bool isExact = exact >= 0 && !isExcluded(exact);
+    if (isExact && !m_cutMarks)
         return {exact, true, NameStrength::Exact};
+    // No file name starts as this title does: no renaming of it is there (a
+    // cut may keep less of the start; with cut names about, this is not asked).
+    std::uint64_t starts[nameStartLength];
+    if (!m_cutMarks && nameStartHashes(title, starts) == nameStartLength
+        && !mayHold(m_startFilter, slotHash(starts[nameStartLength - 1])) && !doi.startsWith(QLatin1String("10."))) {
+        const int near = m_threshold > 0 ? nearMatch(localBytes(title)) : -1;
+        return {near, false, near >= 0 ? NameStrength::Near : NameStrength::None};
+    }
     // 2. This record's own renamings: download names, CNKI's forms, the DOI.
     const QString firstAuthor = givenAuthor.normalized(QString::NormalizationForm_C);
     QStringList authors;
@@ -490,22 +503,27 @@ FullTextMatch IndexedFullTextMatcher::find(const QString &givenTitle, const QStr
     const RecordNames names = recordNames(
         title, authors, doi, savedTitle.isNull() ? title : savedTitle.normalized(QString::NormalizationForm_C),
         m_cutMarks);
+    // The file the title's cuts name, linked or not: the writer counts the titles it fits.
+    const int cut = firstCaseless(names.cuts, false);
+    if (isExact)
+        return {exact, true, NameStrength::Exact, false, false, cut};
     const int own = firstCaseless(names.own);
     if (own >= 0)
-        return {own, false, NameStrength::Own};
+        return {own, false, NameStrength::Own, false, firstCaseless(names.tied) == own, cut};
     // 3. Cuts, and copies of this record's names.
-    const int cut = firstCaseless(names.cuts);
     int weak = cut;
+    if (isExcluded(cut))
+        weak = -1;
     for (const int file : {firstIn(m_firstByCopy, names.own), firstIn(m_firstByCopy, names.cuts),
                            firstIn(m_firstByRepeat, names.tied), firstIn(m_firstByRepeat, names.tiedCuts)}) {
-        if (file >= 0 && (weak < 0 || file < weak))
+        if (file >= 0 && !isExcluded(file) && (weak < 0 || file < weak))
             weak = file;
     }
     if (weak >= 0)
-        return {weak, false, NameStrength::Weak, weak == cut};
+        return {weak, false, NameStrength::Weak, weak == cut, false, cut};
     // 4. A name within the edit distance.
     const int near = m_threshold > 0 ? nearMatch(localBytes(title)) : -1;
-    return {near, false, near >= 0 ? NameStrength::Near : NameStrength::None};
+    return {near, false, near >= 0 ? NameStrength::Near : NameStrength::None, false, false, cut};
 }
 
 QString IndexedFullTextMatcher::caselessName(int file) const
@@ -513,7 +531,7 @@ QString IndexedFullTextMatcher::caselessName(int file) const
     return nameKey(baseName(file));
 }
 
-int IndexedFullTextMatcher::firstCaseless(const QVector<JoinedName> &names) const
+int IndexedFullTextMatcher::firstCaseless(const QVector<JoinedName> &names, bool skipExcluded) const
 {
     int first = -1;
     NameKeyHash prefix; // of the first part, shared by the names that follow it
@@ -529,7 +547,7 @@ int IndexedFullTextMatcher::firstCaseless(const QVector<JoinedName> &names) cons
             continue;
         const QString key = nameKey(name.text());
         const int file = slotFor(m_firstByCaseless, hash, [&](int at) { return caselessName(at) == key; }).file;
-        if (file >= 0 && (first < 0 || file < first))
+        if (file >= 0 && (first < 0 || file < first) && !(skipExcluded && isExcluded(file)))
             first = file;
     }
     return first;
@@ -571,6 +589,8 @@ const std::vector<IndexedFullTextMatcher::Histogram> &IndexedFullTextMatcher::hi
 
 bool IndexedFullTextMatcher::measure(int file, const QByteArray &title) const
 {
+    if (isExcluded(file))
+        return false;
     const int k = m_threshold;
     // An edit spoils at most two of a name's pairs of neighbouring bytes; the
     // others stand in the title too. More than 2k pairs the title lacks put

@@ -26,6 +26,8 @@ struct FullTextMatch
     bool exact = false; // the base name equals the title
     NameStrength strength = NameStrength::None;
     bool cut = false;   // linked as a cut of the title
+    bool tied = false;  // an own name that holds the author or the DOI
+    int cutFile = -1;   // the first file one of the title's cuts names (when any name is cut)
 };
 
 // Chooses the full text for a title in four passes, each tried only when the
@@ -47,10 +49,17 @@ class FullTextMatcher
 {
 public:
     virtual ~FullTextMatcher() = default;
+    // Files that find passes over as if they were not there (claimed by other
+    // records), by position; none when null. Not owned.
+    void setExcluded(const std::vector<bool> *excluded) const { m_excluded = excluded; }
+    bool isExcluded(int file) const { return m_excluded && file >= 0 && (*m_excluded)[size_t(file)]; }
     // `savedTitle`, when not null, is the title with its blanks as the line
     // has them (the title itself has them simplified): CNKI cuts that one.
     virtual FullTextMatch find(const QString &title, const QString &firstAuthor = QString(),
                                const QString &doi = QString(), const QString &savedTitle = QString()) const = 0;
+
+private:
+    mutable const std::vector<bool> *m_excluded = nullptr; // of one writing's second look
 };
 
 // The matcher used by the product: the same choice as a scan of the whole list,
@@ -99,7 +108,8 @@ private:
     // is null), or -1.
     int firstNamed(QStringView first, QStringView second = QStringView()) const;
     // The first file whose base name, case-folded, is one of `names`, or -1.
-    int firstCaseless(const QVector<JoinedName> &names) const;
+    // Unless `skipExcluded` is false, an excluded file counts as none.
+    int firstCaseless(const QVector<JoinedName> &names, bool skipExcluded = true) const;
     // The same for the names with their copy marks, or all their marks, taken off.
     static int firstIn(const QHash<QString, int> &table, const QVector<JoinedName> &names);
     QString caselessName(int file) const;
@@ -141,6 +151,7 @@ private:
     QHash<QString, int> m_firstByCopy;         // names with copy marks, without them, case-folded
     QHash<QString, int> m_firstByRepeat;       // names with any marks, without them, case-folded
     bool m_cutMarks = false;                   // whether any name holds "..." or "_省略_"
+    std::vector<std::uint64_t> m_startFilter;  // the names' starts (nameStartHashes), every length
     std::vector<char> m_bytes;                 // local bytes of every base name, those of a length
                                                // side by side, in list order
     std::vector<std::uint32_t> m_nameAt;       // where each name's bytes start

@@ -270,6 +270,24 @@ QString nameKey(QStringView name)
     return key;
 }
 
+int nameStartHashes(QStringView text, std::uint64_t (&hashes)[nameStartLength])
+{
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    int count = 0;
+    for (qsizetype at = 0; at < text.size() && count < nameStartLength; ++at) {
+        const QChar c = text.at(at);
+        const ushort u = c.unicode();
+        if (u < 0x80 ? !((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9'))
+                         && (u <= ' ' || QChar::isPunct(u) || QStringLiteral("\\/:*?\"<>|").contains(c) || u == 0x7F)
+                     : (c.isPunct() || c.isSpace() || c.isSurrogate()))
+            continue;
+        hash ^= u < 0x80 ? (u >= 'A' && u <= 'Z' ? u + 32 : u) : QChar::toCaseFolded(u);
+        hash *= 0x100000001b3ull;
+        hashes[count++] = hash;
+    }
+    return count;
+}
+
 NameKeyHash &NameKeyHash::add(QStringView text)
 {
     walkKey(
@@ -323,9 +341,20 @@ RecordNames recordNames(const QString &title, const QStringList &authorForms, co
                         const QString &cutTitle, bool withCuts)
 {
     RecordNames names;
-    const QString saved = browserSavedName(title);
+    // Most titles hold blanks but no mark: then two renamings are the title.
+    bool marks = false;
+    bool forbidden = false;
+    for (const QChar c : title) {
+        const ushort u = c.unicode();
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == ' '
+            || (u >= 0x4E00 && u <= 0x9FFF))
+            continue;
+        forbidden = forbidden || forbiddenInFileNames(c);
+        marks = marks || isPunctuationOrBlank(u) || c.isSurrogate();
+    }
+    const QString saved = forbidden ? browserSavedName(title) : title;
     const QString oldEra = cnkiOldEraName(title);
-    const QString oldEraRuns = cnkiOldEraRunsName(title);
+    const QString oldEraRuns = marks ? cnkiOldEraRunsName(title) : title;
     QStringList renamings({title});
     for (const QString &renamed : {saved, oldEra, oldEraRuns}) {
         if (!renamings.contains(renamed))

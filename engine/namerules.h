@@ -80,6 +80,14 @@ private:
     bool m_started = false;
 };
 
+// The hashes of the first 1 to `nameStartLength` characters of `text` that no
+// renaming touches (neither punctuation, blank, "_" nor a character Windows
+// forbids), case-folded, into `hashes`; returns how many there are. Every own
+// name of a title starts with the title's, so a title whose start no file
+// name has needs no renaming at all.
+constexpr int nameStartLength = 12;
+int nameStartHashes(QStringView text, std::uint64_t (&hashes)[nameStartLength]);
+
 // A name made of a record's fields: `first`, or `first` + "_" + `second`
 // when that is not null.
 struct JoinedName

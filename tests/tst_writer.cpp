@@ -239,6 +239,53 @@ void TestWriter::matching_data()
         << QStringList({"%0 A\r\n", "%R 10.1002/pam.21831\r\n", "%R CNKI:SUN:ZZXX.0.2004-02-047\r\n", "%T Unrelated\r\n",
                         "%> @/10.1002_pam.21831.pdf\r\n"})
         << QStringList({"W:\"%T Unrelated\" ------ \"@/10.1002_pam.21831.pdf\""}) << 1;
+    // Claims across the export.
+    QTest::newRow("a shared title takes each record's own download name")
+        << utf8 << QStringList({"Editorial.pdf", "Editorial_Smith.pdf", "Editorial_Jones.pdf"})
+        << QStringList({"%0 A\r\n", "%A Smith\r\n", "%T Editorial\r\n", "\r\n", "%0 B\r\n", "%A Jones\r\n",
+                        "%T Editorial\r\n"}) << 2
+        << QStringList({"%0 A\r\n", "%A Smith\r\n", "%T Editorial\r\n", "%> @/Editorial_Smith.pdf\r\n", "\r\n",
+                        "%0 B\r\n", "%A Jones\r\n", "%T Editorial\r\n", "%> @/Editorial_Jones.pdf\r\n"})
+        << QStringList({"W:\"%T Editorial\" ------ \"@/Editorial_Smith.pdf\"",
+                        "W:\"%T Editorial\" ------ \"@/Editorial_Jones.pdf\""}) << 2;
+    QTest::newRow("a shared title without own names shares the bare file")
+        << utf8 << QStringList({"Editorial.pdf", "Editorial_Lee.pdf"})
+        << QStringList({"%0 A\r\n", "%A Smith\r\n", "%T Editorial\r\n", "\r\n", "%0 B\r\n", "%T Editorial\r\n"}) << 2
+        << QStringList({"%0 A\r\n", "%A Smith\r\n", "%T Editorial\r\n", "%> @/Editorial.pdf\r\n", "\r\n",
+                        "%0 B\r\n", "%T Editorial\r\n", "%> @/Editorial.pdf\r\n"})
+        << QStringList({"D:\"%T Editorial\" ------ \"@/Editorial.pdf\"", "D:\"%T Editorial\" ------ \"@/Editorial.pdf\""})
+        << 2;
+    QTest::newRow("a near name another record holds exactly goes to the next near name")
+        << utf8 << QStringList({"Deep learning.pdf", "Deep learnig.pdf"})
+        << QStringList({"%0 A\r\n", "%T Deep learnin\r\n", "\r\n", "%0 B\r\n", "%T Deep learning\r\n"}) << 2
+        << QStringList({"%0 A\r\n", "%T Deep learnin\r\n", "%> @/Deep learnig.pdf\r\n", "\r\n", "%0 B\r\n",
+                        "%T Deep learning\r\n", "%> @/Deep learning.pdf\r\n"})
+        << QStringList({"W:\"%T Deep learnin\" ------ \"@/Deep learnig.pdf\"",
+                        "D:\"%T Deep learning\" ------ \"@/Deep learning.pdf\""}) << 2;
+    QTest::newRow("a copy another record's own name holds is not taken")
+        << utf8 << QStringList({"Graph theory_Lee - Copy.pdf"})
+        << QStringList({"%0 A\r\n", "%A Lee\r\n", "%T Graph theory\r\n", "\r\n", "%0 B\r\n",
+                        "%T Graph theory_Lee - Copy\r\n"}) << 0
+        << QStringList({"%0 A\r\n", "%A Lee\r\n", "%T Graph theory\r\n", "\r\n", "%0 B\r\n",
+                        "%T Graph theory_Lee - Copy\r\n", "%> @/Graph theory_Lee - Copy.pdf\r\n"})
+        << QStringList({"W:\"%T Graph theory\" " + missMessage,
+                        "D:\"%T Graph theory_Lee - Copy\" ------ \"@/Graph theory_Lee - Copy.pdf\""}) << 1;
+    const QString part1 = QStringLiteral("面向大规模知识图谱的分布式存储与（一）查询优化关键技术研究以问答系统为例");
+    const QString part2 = QStringLiteral("面向大规模知识图谱的分布式存储与（二）查询优化关键技术研究以问答系统为例");
+    const QString seriesCut = QStringLiteral("面向大规模知识图谱的分布式存储与_省略_询优化关键技术研究以问答系统为例_王强.caj");
+    QTest::newRow("a cut that fits two titles links neither")
+        << utf8 << QStringList({seriesCut})
+        << QStringList({"%0 A\r\n", QStringLiteral("%A 王强\r\n"), "%T " + part1 + "\r\n", "\r\n", "%0 B\r\n",
+                        QStringLiteral("%A 王强\r\n"), "%T " + part2 + "\r\n"}) << 2
+        << QStringList({"%0 A\r\n", QStringLiteral("%A 王强\r\n"), "%T " + part1 + "\r\n", "\r\n", "%0 B\r\n",
+                        QStringLiteral("%A 王强\r\n"), "%T " + part2 + "\r\n"})
+        << QStringList({"W:\"%T " + part1 + "\" " + missMessage, "W:\"%T " + part2 + "\" " + missMessage,
+                        QStringLiteral("W:\"截断文件名对应多条题录，未按截断链接:@/") + seriesCut + " (2)\""}) << 0;
+    QTest::newRow("a cut that fits one title links it")
+        << utf8 << QStringList({seriesCut})
+        << QStringList({"%0 A\r\n", QStringLiteral("%A 王强\r\n"), "%T " + part1 + "\r\n"}) << 0
+        << QStringList({"%0 A\r\n", QStringLiteral("%A 王强\r\n"), "%T " + part1 + "\r\n", "%> @/" + seriesCut + "\r\n"})
+        << QStringList({"W:\"%T " + part1 + "\" ------ \"@/" + seriesCut + "\""}) << 1;
     QTest::newRow("paths given unclean are written clean")
         << utf8 << QStringList({"a/./../One.pdf", "b//Two.pdf"}) << QStringList({"%T One\r\n", "%T Two\r\n"}) << 0
         << QStringList({"%T One\r\n", "%> @/One.pdf\r\n", "%T Two\r\n", "%> @/b/Two.pdf\r\n"})

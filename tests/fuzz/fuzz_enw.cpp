@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTextCodec>
 
@@ -64,8 +65,8 @@ Record recordAt(const QStringList &lines, int from)
         const QString tag = lines.at(i).left(2).toUpper();
         const QString text = lines.at(i).mid(2);
         if (tag == QLatin1String("%A") && !authorSeen) {
-            authorSeen = true;
             record.author = text.section(QRegularExpression(QStringLiteral("[;\uFF1B]")), 0, 0).simplified();
+            authorSeen = !record.author.isEmpty(); // an empty line names no author
         } else if (tag == QLatin1String("%R") && !doiSeen) {
             QString doi = text.trimmed();
             doi.remove(QRegularExpression(QStringLiteral("^(doi:|https?://(dx\\.)?doi\\.org/)"),
@@ -114,8 +115,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const IndexedFullTextMatcher indexed(fullTexts(), threshold);
     const LinearFullTextMatcher linear(fullTexts(), threshold);
-    int expectedLinks = 0;
-    QString expected; // the lines with the attachment lines in between
+    // Each title's own choice, both matchers alike.
+    struct Pick
+    {
+        int line;
+        Record record;
+        QString key; // the title without case, blanks and "_" runs as one
+        FullTextMatch match;
+    };
+    QList<Pick> picks;
     Record record;
     for (int at = 0; at < lines.size(); ++at) {
         const QString &line = lines.at(at);
@@ -123,17 +131,105 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::abort();
         if (at == record.end)
             record = recordAt(lines, at);
-        expected += line;
         if (!isTitleLine(line))
             continue;
         const FullTextMatch fast = indexed.find(titleOf(line), record.author, record.doi);
         const FullTextMatch slow = linear.find(titleOf(line), record.author, record.doi);
-        if (fast.index != slow.index || fast.exact != slow.exact)
+        if (fast.index != slow.index || fast.exact != slow.exact || fast.strength != slow.strength
+            || fast.cutFile != slow.cutFile)
             std::abort();
-        if (fast.index >= 0) {
+        QString key = titleOf(line);
+        key.replace(QRegularExpression(QStringLiteral("[_\\s]*_[_\\s]*"), QRegularExpression::UseUnicodePropertiesOption),
+                    QStringLiteral("_"));
+        key.replace(QRegularExpression(QStringLiteral("\\s+"), QRegularExpression::UseUnicodePropertiesOption),
+                    QStringLiteral(" "));
+        picks.append({at, record, key.trimmed().toCaseFolded(), slow});
+    }
+    // The claims across the export, plainly: cuts that fit several titles,
+    // shared titles taking their own download names, stronger claims first.
+    const int files = fullTexts().size();
+    auto again = [&](const Pick &pick, const std::vector<bool> &excluded) {
+        linear.setExcluded(&excluded);
+        const FullTextMatch match = linear.find(titleOf(lines.at(pick.line)), pick.record.author, pick.record.doi);
+        linear.setExcluded(nullptr);
+        return match;
+    };
+    std::vector<bool> ambiguous(size_t(files), false);
+    QList<QPair<int, int>> ambiguousCuts;
+    for (int file = 0; file < files; ++file) {
+        QSet<QString> keys;
+        for (const Pick &pick : picks)
+            if (pick.match.cutFile == file)
+                keys.insert(pick.key);
+        ambiguous[size_t(file)] = keys.size() >= 2;
+        if (keys.size() >= 2)
+            ambiguousCuts.append({file, keys.size()});
+    }
+    for (Pick &pick : picks)
+        if (pick.match.cut && ambiguous[size_t(pick.match.index)])
+            pick.match = again(pick, ambiguous);
+    for (Pick &pick : picks) {
+        QSet<int> records;
+        for (const Pick &other : picks)
+            if (other.key == pick.key)
+                records.insert(other.record.end);
+        if (pick.match.strength != NameStrength::Exact || records.size() < 2)
+            continue;
+        std::vector<bool> bare = ambiguous;
+        bare[size_t(pick.match.index)] = true;
+        const FullTextMatch own = again(pick, bare);
+        if (own.strength == NameStrength::Own && own.tied)
+            pick.match = own;
+    }
+    for (int round = 0; round < 4; ++round) {
+        QList<int> lost;
+        std::vector<bool> claimed = ambiguous;
+        QList<QSet<QString>> owners;
+        QList<NameStrength> bests;
+        for (int file = 0; file < files; ++file) {
+            NameStrength best = NameStrength::None;
+            QSet<QString> at;
+            for (const Pick &pick : picks) {
+                if (pick.match.index != file || pick.match.strength < best)
+                    continue;
+                if (pick.match.strength > best)
+                    at.clear();
+                best = pick.match.strength;
+                at.insert(pick.key);
+            }
+            owners.append(at);
+            bests.append(best);
+            claimed[size_t(file)] = claimed[size_t(file)] || best > NameStrength::Near;
+            for (int i = 0; i < picks.size(); ++i)
+                if (picks.at(i).match.index == file && picks.at(i).match.strength < best
+                    && !(at.size() == 1 && at.contains(picks.at(i).key)))
+                    lost.append(i);
+        }
+        if (lost.isEmpty())
+            break;
+        for (const int i : lost) {
+            std::vector<bool> excluded = claimed;
+            for (int file = 0; file < files; ++file)
+                if (owners.at(file).size() == 1 && owners.at(file).contains(picks.at(i).key)
+                    && bests.at(file) > NameStrength::Near)
+                    excluded[size_t(file)] = false;
+            picks[i].match = again(picks.at(i), excluded);
+        }
+    }
+
+    int expectedLinks = 0;
+    QString expected; // the lines with the attachment lines in between
+    int next = 0;
+    for (int at = 0; at < lines.size(); ++at) {
+        const QString &line = lines.at(at);
+        expected += line;
+        if (!isTitleLine(line))
+            continue;
+        const Pick &pick = picks.at(next++);
+        if (pick.match.index >= 0) {
             ++expectedLinks;
-            const QString path = fullTexts().at(fast.index).absoluteFilePath();
-            if (!record.attached.contains(path))
+            const QString path = fullTexts().at(pick.match.index).absoluteFilePath();
+            if (!pick.record.attached.contains(path))
                 expected += QStringLiteral("%> ") + path + QStringLiteral("\r\n");
         }
     }

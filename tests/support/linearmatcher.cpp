@@ -173,8 +173,7 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
     const QString title = givenTitle.normalized(QString::NormalizationForm_C);
     const QString firstAuthor = givenAuthor.normalized(QString::NormalizationForm_C);
     const int exact = m_names.indexOf(title);
-    if (exact >= 0)
-        return {exact, true, NameStrength::Exact};
+    const bool isExact = exact >= 0 && !isExcluded(exact);
     // The author forms a name can hold: the first author and the family name.
     QStringList authors;
     if (!firstAuthor.isEmpty() && firstAuthor.size() <= 255) {
@@ -225,18 +224,28 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
             add(tiedCuts, c + "_" + author);
         }
     }
+    // The first file a cut names, excluded or not: the writer counts the records it fits.
+    int cutFile = -1;
+    for (int i = 0; i < m_fullTexts.size() && cutFile < 0; ++i) {
+        if (holds(cutNames, m_caseless.at(i)))
+            cutFile = i;
+    }
+    if (isExact)
+        return {exact, true, NameStrength::Exact, false, false, cutFile};
     for (int i = 0; i < m_fullTexts.size(); ++i) {
-        if (holds(own, m_caseless.at(i)))
-            return {i, false, NameStrength::Own};
+        if (!isExcluded(i) && holds(own, m_caseless.at(i)))
+            return {i, false, NameStrength::Own, false, holds(tied, m_caseless.at(i)), cutFile};
     }
     for (int i = 0; i < m_fullTexts.size(); ++i) {
+        if (isExcluded(i))
+            continue;
         const bool copied = m_copied.at(i) != m_caseless.at(i);
         const bool repeated = m_repeated.at(i) != m_caseless.at(i);
         if (holds(cutNames, m_caseless.at(i)))
-            return {i, false, NameStrength::Weak, true};
+            return {i, false, NameStrength::Weak, true, false, cutFile};
         if ((copied && (holds(own, m_copied.at(i)) || holds(cutNames, m_copied.at(i))))
             || (repeated && (holds(tied, m_repeated.at(i)) || holds(tiedCuts, m_repeated.at(i)))))
-            return {i, false, NameStrength::Weak};
+            return {i, false, NameStrength::Weak, false, false, cutFile};
     }
     if (m_threshold > 0) {
         const QByteArray titleBytes = bytesOf(title);
@@ -245,12 +254,12 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
             // Two strings are at least as many edits apart as their lengths
             // differ, and as half the bytes their counts differ by.
             const QByteArray &bytes = m_bytes.at(i);
-            if (std::abs(bytes.size() - titleBytes.size()) > m_threshold
+            if (isExcluded(i) || std::abs(bytes.size() - titleBytes.size()) > m_threshold
                 || countsApart(m_counts.at(i), titleCounts) > 2 * m_threshold)
                 continue;
             if (levenshtein(bytes, titleBytes, m_threshold) <= m_threshold)
-                return {i, false, NameStrength::Near};
+                return {i, false, NameStrength::Near, false, false, cutFile};
         }
     }
-    return {};
+    return {-1, false, NameStrength::None, false, false, cutFile};
 }
