@@ -201,7 +201,8 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
         authorNames << author << saved(author);
     QStringList own, tied, cutNames, tiedCuts;
     auto add = [](QStringList &list, const QString &name) {
-        if (name.size() <= 255 && !QString(name).remove(QRegularExpression(QStringLiteral("[_\\s]"))).isEmpty())
+        static const QRegularExpression separators(QStringLiteral("[_\\s]"));
+        if (name.size() <= 255 && !QString(name).remove(separators).isEmpty())
             list << keyOf(name);
     };
     for (const QString &renamed : renamings) {
