@@ -42,13 +42,26 @@ QString oldEra(const QString &title)
     return QString(title).replace(replaced, QStringLiteral("_"));
 }
 
-// Without case, with runs of blanks and "_" as one.
-QString keyOf(QString name)
+// Without case, with runs of blanks and "_" as one ("_" if the run holds one).
+QString keyOf(const QString &name)
 {
-    static const QRegularExpression underscores(QStringLiteral("[_\\s]*_[_\\s]*"),
-                                                QRegularExpression::UseUnicodePropertiesOption);
-    static const QRegularExpression blanks(QStringLiteral("\\s+"), QRegularExpression::UseUnicodePropertiesOption);
-    return name.replace(underscores, QStringLiteral("_")).replace(blanks, QStringLiteral(" ")).trimmed().toCaseFolded();
+    QString key;
+    QString run;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('_') || c.isSpace()) {
+            run += c;
+            continue;
+        }
+        if (!run.isEmpty())
+            key += run.contains(QLatin1Char('_')) ? QStringLiteral("_") : QStringLiteral(" ");
+        run.clear();
+        key += c;
+    }
+    if (run.contains(QLatin1Char('_')))
+        key += QLatin1Char('_');
+    if (key.startsWith(QLatin1Char(' ')))
+        key.remove(0, 1);
+    return key.toCaseFolded();
 }
 
 QString oldEraRuns(const QString &title)
