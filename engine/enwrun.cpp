@@ -43,6 +43,8 @@ RunResult runRepair(const RunSettings &settings, const RunReport &report)
     }
     qDebug() << (QStringLiteral("检索到全文的文献有：") + QString::number(result.linked, 10) + QStringLiteral("/")
                  + QString::number(result.records, 10));
+    if (outcome.replaced > 0)
+        qDebug() << (QStringLiteral("已替换失效附件：") + QString::number(outcome.replaced, 10));
     // A relative path lands in the working folder of the moment: say where.
     // Then what the links leave over: full texts of records missing from the
     // export, and full texts two records claim.

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTextCodec>
+#include <QSet>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -215,7 +217,12 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end)
         } else if (facts.doi.isEmpty() && tag.compare(QLatin1String("%R"), Qt::CaseInsensitive) == 0) {
             facts.doi = doiIn(entry);
         } else if (tag == QLatin1String("%>")) {
-            facts.attachments.append(entry.mid(2).trimmed());
+            // EndNote and Zotero write a file:// URL where others write the path.
+            const QString attached = entry.mid(2).trimmed();
+            facts.attachments.append(attached.startsWith(QLatin1String("file://"), Qt::CaseInsensitive)
+                                         ? QUrl(attached).toLocalFile()
+                                         : attached);
+            facts.attachmentLines.append(at);
         }
         ++at;
     } while (at < lines.size() && lines.at(at) != QLatin1String("\r\n")
@@ -282,6 +289,8 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
             const auto number = titleNumbers.constFind(key);
             link.title = number != titleNumbers.constEnd() ? *number : *titleNumbers.insert(key, titleNumbers.size());
             link.match = ask(link, record, shown);
+            link.attachments = record.attachments;
+            link.attachmentLines = record.attachmentLines;
             links.push_back(std::move(link));
         }
     }
@@ -300,23 +309,48 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         QStringLiteral("未找到全文，1、全文不存在，2、或者文献标题与对应文件名不完全一致!");
     const QString attachment = QStringLiteral("%> ");
     int linked = 0;
-    RecordFacts record; // of a record a title links, read when needed
-    int recordRead = -1;
     size_t nextLink = 0;
+    QHash<int, QString> replacements; // "%>" lines of missing files, by line: the path that replaces them
+    int replaced = 0;
+    QSet<QString> fullTextPaths;      // made when a record first has "%>" lines
+    int reportedRecord = -1;          // whose missing files were said
     for (int at = 0; at < lines.size(); ++at) {
         const QString &entry = lines.at(at);
+        const auto replacement = replacements.constFind(at);
+        if (replacement != replacements.constEnd()) {
+            out << attachment << *replacement << lineEnd;
+            ++replaced;
+            continue;
+        }
         out << entry;
         if (!isTitleLine(entry))
             continue;
-        const QString shown = std::move(links[nextLink].shown); // the line as the console shows it
-        const int recordStart = links[nextLink].record;
-        const FullTextMatch match = links[nextLink++].match;
-        if (match.index >= 0 && recordRead != recordStart) {
-            int end = 0;
-            record = recordFactsIn(lines, recordStart, &end);
-            recordRead = recordStart;
-        }
+        TitleLink &link = links[nextLink++];
+        const QString shown = std::move(link.shown); // the line as the console shows it
+        const int recordStart = link.record;
+        const FullTextMatch match = link.match;
         const QString path = match.index < 0 ? QString() : absolutePathOf(fullTexts.at(match.index));
+        // A "%>" line whose file is gone (the library moved): said in red
+        // once a record, and replaced by this run's file of the same name when
+        // it comes later. A full text the walk found is there.
+        int deadLine = -1;
+        if (!link.attachments.isEmpty() && fullTextPaths.isEmpty()) {
+            for (const QFileInfo &fullText : fullTexts)
+                fullTextPaths.insert(absolutePathOf(fullText));
+        }
+        for (int i = 0; i < link.attachments.size(); ++i) {
+            const QString &attached = link.attachments.at(i);
+            if (attached.isEmpty() || fullTextPaths.contains(QDir::cleanPath(attached)) || QFileInfo::exists(attached))
+                continue;
+            if (reportedRecord != recordStart) // the record's first title
+                report.warn(QStringLiteral("附件已不存在:") + attached + QStringLiteral(" (") + titleOfSimplified(shown)
+                            + QStringLiteral(")"));
+            if (match.index >= 0 && link.attachmentLines.at(i) > at && deadLine < 0
+                && QFileInfo(attached).fileName() == fileNameIn(fullTexts.at(match.index).filePath()))
+                deadLine = link.attachmentLines.at(i);
+        }
+        reportedRecord = recordStart;
+
         QString message; // the title, as a QDebug stream would write it, then the outcome
         message.reserve(shown.size() + std::max(path.size(), missMessage.size()) + 12);
         appendQuoted(message, shown);
@@ -326,7 +360,9 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         } else {
             // A record that names the file already (a run over an earlier
             // output) keeps its line and gets no second one.
-            if (!alreadyAttached(record.attachments, path))
+            if (deadLine >= 0)
+                replacements.insert(deadLine, path);
+            else if (!alreadyAttached(link.attachments, path))
                 out << attachment << path << lineEnd;
             message += QLatin1String(" ------ ");
             appendQuoted(message, path);
@@ -364,8 +400,10 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         reportWriteFailure(outputPath, file.errorString(), report);
         return 0;
     }
-    if (outcome)
+    if (outcome) {
         outcome->written = true;
+        outcome->replaced = replaced;
+    }
     return linked;
 }
 

@@ -25,7 +25,8 @@ struct RecordFacts
 {
     QString firstAuthor; // of the first "%A" line, before any ";" or "；", simplified
     QString doi;         // of the first "%R" line that holds one ("10.…/…"), without "doi:" or a resolver
-    QStringList attachments; // the paths its "%>" lines name
+    QStringList attachments; // the paths its "%>" lines name (a file:// URL as its local path)
+    QVector<int> attachmentLines; // where those lines are
 };
 RecordFacts recordFactsIn(const QStringList &lines, int from, int *end);
 
@@ -33,6 +34,7 @@ struct WriteOutcome
 {
     bool written = false;
     QVector<int> recordsPerFullText; // in the full texts' order
+    int replaced = 0; // "%>" lines of missing files replaced by a file of the same name
 };
 
 // Writes `lines` unchanged and in order to `outputPath`, encoded with `codec`

@@ -73,6 +73,8 @@ void TestCommandLine::runs_data()
                                             << QStringLiteral("Warning:\"@/lib是一个文件夹，不是enw文件！\"");
     QTest::newRow("a file as the folder") << QStringList({"@/refs.enw", "@/refs.enw", "@/out.enw"}) << 1 << ""
                                           << QStringLiteral("Warning:\"全文数据库所属路径文件夹不存在！:@/refs.enw\"");
+    QTest::newRow("a library that moved") << QStringList({"@/moved.enw", "@/lib", "@/out.enw"}) << 0
+                                          << QStringLiteral("OutPut:\"已替换失效附件：1\"") << "";
 #ifndef Q_OS_WIN // a Western code page decodes any byte
     QTest::newRow("lines no encoding decodes") << QStringList({"@/bad.enw", "@/lib", "@/out.enw"}) << 4 << ""
                                                << QStringLiteral("Warning:\"无法解码的行数:1\"");
@@ -90,6 +92,7 @@ void TestCommandLine::runs()
     const QString root = QDir(dir.path()).canonicalPath();
     QVERIFY(writeBytes(root + "/refs.enw", "%0 A\n%T Title\n\n%0 B\n%T Missing\n")
             && writeBytes(root + "/bad.enw", "%0 A\n%T Title \x81\xFF\n")
+            && writeBytes(root + "/moved.enw", "%0 A\n%T Title\n%> /gone/Title.pdf\n")
             && makeFiles(root, {"lib/Title.pdf", "lib/Missin.pdf", "empty/notes.txt"}));
     const QByteArray source = readBytes(root + "/refs.enw");
 

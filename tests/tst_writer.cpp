@@ -141,7 +141,7 @@ void TestWriter::matching_data()
     QTest::newRow("existing attachment line is kept")
         << utf8 << QStringList({"Title.pdf"}) << QStringList({"%T Title\r\n", "%> /old.pdf\r\n"}) << 2
         << QStringList({"%T Title\r\n", "%> @/Title.pdf\r\n", "%> /old.pdf\r\n"})
-        << QStringList({"D:\"%T Title\" ------ \"@/Title.pdf\""}) << 1;
+        << QStringList({QStringLiteral("W:\"附件已不存在:/old.pdf (Title)\""), "D:\"%T Title\" ------ \"@/Title.pdf\""}) << 1;
     QTest::newRow("a run over its own output adds no second line")
         << utf8 << QStringList({"Title.pdf", "Other.pdf"})
         << QStringList({"%T Title\r\n", "%> @/Title.pdf\r\n", "%T Other\r\n", "%> @/./Other.pdf \r\n"}) << 2
@@ -286,6 +286,24 @@ void TestWriter::matching_data()
         << QStringList({"%0 A\r\n", QStringLiteral("%A 王强\r\n"), "%T " + part1 + "\r\n"}) << 0
         << QStringList({"%0 A\r\n", QStringLiteral("%A 王强\r\n"), "%T " + part1 + "\r\n", "%> @/" + seriesCut + "\r\n"})
         << QStringList({"W:\"%T " + part1 + "\" ------ \"@/" + seriesCut + "\""}) << 1;
+    // Reruns over a library that moved.
+    QTest::newRow("a dead attachment is replaced by this run's file of its name")
+        << utf8 << QStringList({"Deep learning.pdf"})
+        << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%> /gone/Deep learning.pdf\r\n", "%A Lee\r\n"}) << 0
+        << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%> @/Deep learning.pdf\r\n", "%A Lee\r\n"})
+        << QStringList({QStringLiteral("W:\"附件已不存在:/gone/Deep learning.pdf (Deep learning)\""),
+                        "D:\"%T Deep learning\" ------ \"@/Deep learning.pdf\""}) << 1;
+    QTest::newRow("a dead attachment of another name stays")
+        << utf8 << QStringList({"Deep learning.pdf"})
+        << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%> /gone/Other.pdf\r\n"}) << 0
+        << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%> @/Deep learning.pdf\r\n", "%> /gone/Other.pdf\r\n"})
+        << QStringList({QStringLiteral("W:\"附件已不存在:/gone/Other.pdf (Deep learning)\""),
+                        "D:\"%T Deep learning\" ------ \"@/Deep learning.pdf\""}) << 1;
+    QTest::newRow("a file url of the same file adds no line")
+        << utf8 << QStringList({"Deep learning.pdf"})
+        << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%> file://@/Deep%20learning.pdf\r\n"}) << 0
+        << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%> file://@/Deep%20learning.pdf\r\n"})
+        << QStringList({"D:\"%T Deep learning\" ------ \"@/Deep learning.pdf\""}) << 1;
     QTest::newRow("paths given unclean are written clean")
         << utf8 << QStringList({"a/./../One.pdf", "b//Two.pdf"}) << QStringList({"%T One\r\n", "%T Two\r\n"}) << 0
         << QStringList({"%T One\r\n", "%> @/One.pdf\r\n", "%T Two\r\n", "%> @/b/Two.pdf\r\n"})
