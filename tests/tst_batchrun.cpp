@@ -33,6 +33,7 @@ private slots:
     void refusedOutputs();
     void settingsTakenAtTheStart();
     void claimsReport();
+    void rerunThroughALinkedFolder();
     void missingSource();
     void missingFolder();
     void secondRunClearsTheFirst();
@@ -182,6 +183,7 @@ void TestBatchRun::refusedOutputs_data()
     QTest::newRow("the source") << "refs.enw" << QStringLiteral("与原Enw文件是同一个文件");
     QTest::newRow("the target of a linked full text") << "store/real.pdf" << QStringLiteral("这是一个全文文件");
     QTest::newRow("a hard link of a full text") << "store/hard.bin" << QStringLiteral("这是一个全文文件");
+    QTest::newRow("a link, under another name, to a full text") << "store/out.enw" << QStringLiteral("这是一个全文文件");
 }
 
 void TestBatchRun::refusedOutputs()
@@ -196,6 +198,7 @@ void TestBatchRun::refusedOutputs()
     QVERIFY(QFile::link(m_root + "/store/real.pdf", m_root + "/lib/Linked title.pdf"));
     QVERIFY(::link(QFile::encodeName(m_root + "/lib/A/Deep learning.pdf").constData(),
                    QFile::encodeName(m_root + "/store/hard.bin").constData()) == 0);
+    QVERIFY(QFile::link(m_root + "/lib/A/Deep learning.pdf", m_root + "/store/out.enw"));
 #endif
     const QString path = m_root + "/" + output;
     const QByteArray before = readBytes(path);
@@ -203,6 +206,7 @@ void TestBatchRun::refusedOutputs()
     start();
     QVERIFY(console().contains(ConsoleLine{"Warning:\"无法写入新Enw文件:" + path + " (" + reason + ")\"", red}));
     QCOMPARE(readBytes(path), before);
+    QCOMPARE(readBytes(m_root + "/lib/A/Deep learning.pdf"), QByteArray()); // the full text keeps its bytes
 }
 
 void TestBatchRun::settingsTakenAtTheStart()
@@ -257,6 +261,20 @@ void TestBatchRun::claimsReport()
                                  {"OutPut:File : \"" + lib + "/B/other.pdf\"", black},
                                  {"OutPut:File : \"" + lib + "/c.caj\"", black},
                                  {QStringLiteral("Warning:\"被多条题录链接的全文：") + lib + "/A/Deep learning.pdf (2)\"", red}}));
+}
+
+void TestBatchRun::rerunThroughALinkedFolder()
+{
+    UNIX_ONLY("symbolic links");
+    // The earlier output named the file by its real folder; this run walks a link to it.
+    QVERIFY(makeFiles(m_root + "/lib", {"A/Deep learning.pdf"}) && QFile::link(m_root + "/lib", m_root + "/alias"));
+    const QByteArray source = "%0 A\n%T Deep learning\n%> " + (m_root + "/lib/A/Deep learning.pdf").toUtf8() + "\n";
+    QVERIFY(writeBytes(m_root + "/refs.enw", source));
+    setPaths(m_root + "/refs.enw", m_root + "/alias", m_root + "/out.enw");
+    start();
+    QCOMPARE(readBytes(m_root + "/out.enw"),
+             utf16WithMark("%0 A\r\n%T Deep learning\r\n%> " + m_root + "/lib/A/Deep learning.pdf\r\n"));
+    QVERIFY(!console().contains(ConsoleLine{QStringLiteral("Warning:\"附件已不存在:") + m_root + "/lib/A/Deep learning.pdf (Deep learning)\"", red}));
 }
 
 void TestBatchRun::missingSource()
