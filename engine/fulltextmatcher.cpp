@@ -365,8 +365,8 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     m_nameLengths.reserve(size_t(count));
     m_rankInLength.reserve(size_t(count));
     size_t characters = 0;
-    for (const NameSpan &span : m_nameSpans)
-        characters += size_t(span.size);
+    for (int i = 0; i < count; ++i) // a composed name's span holds no size
+        characters += size_t(baseName(i).size());
     std::vector<char> listed; // the bytes in list order
     listed.reserve(3 * characters); // room for most encodings at once; untouched pages cost nothing
     for (int i = 0; i < count; ++i) {
