@@ -216,7 +216,7 @@ void TestPickers::folderPick()
     QCOMPARE(seen.directory, m_root + "/work");
     QVERIFY(seen.options.testFlag(QFileDialog::ShowDirsOnly));
     QVERIFY(seen.options.testFlag(QFileDialog::DontResolveSymlinks));
-    QCOMPARE(items("comboBoxPath"), QStringList({m_root + "/lib"}));
+    QCOMPARE(items("comboBoxPath"), QStringList({m_root + "/refs", m_root + "/lib"}));
     QCOMPARE(QDir::currentPath(), m_root + "/lib");
 
     // With a current entry the dialog opens in that folder itself.
@@ -322,6 +322,7 @@ void TestPickers::settingsComeBack()
         QVERIFY(writeBytes(m_root + QStringLiteral("/refs/%1.enw").arg(i), "") &&
                 drop(m_dialog, {QUrl::fromLocalFile(m_root + QStringLiteral("/refs/%1.enw").arg(i))}));
     drop(m_dialog, {QUrl::fromLocalFile(m_root + "/refs/5.enw")}); // an older entry chosen again
+    pick("toolButtonOpenSearchPath", "refs"); // a short history keeps its oldest entry
     pick("toolButtonOpenSearchPath", "lib");
     m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->setValue(7);
     pick("toolButtonSave", "refs/out.enw");
@@ -336,7 +337,7 @@ void TestPickers::settingsComeBack()
         sources.append(m_root + QStringLiteral("/refs/%1.enw").arg(i));
     QCOMPARE(items("comboBoxEnw"), sources);
     QCOMPARE(combo("comboBoxEnw")->currentText(), m_root + "/refs/5.enw");
-    QCOMPARE(items("comboBoxPath"), QStringList({m_root + "/lib"}));
+    QCOMPARE(items("comboBoxPath"), QStringList({m_root + "/refs", m_root + "/lib"}));
     QCOMPARE(combo("comboBoxSave")->currentText(), m_root + "/refs/out.enw");
     QCOMPARE(m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->value(), 7);
     QCOMPARE(QDir::currentPath(), m_root + "/refs"); // where the pickers last were
