@@ -299,10 +299,15 @@ void TestWriter::matching_data()
         << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%> @/Deep learning.pdf\r\n", "%> /gone/Other.pdf\r\n"})
         << QStringList({QStringLiteral("W:\"附件已不存在:/gone/Other.pdf (Deep learning)\""),
                         "D:\"%T Deep learning\" ------ \"@/Deep learning.pdf\""}) << 1;
+#ifdef Q_OS_WIN
+    const QString fileUrl = QStringLiteral("%> file:///@/Deep%20learning.pdf\r\n"); // file:///C:/...
+#else
+    const QString fileUrl = QStringLiteral("%> file://@/Deep%20learning.pdf\r\n");
+#endif
     QTest::newRow("a file url of the same file adds no line")
         << utf8 << QStringList({"Deep learning.pdf"})
-        << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%> file://@/Deep%20learning.pdf\r\n"}) << 0
-        << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%> file://@/Deep%20learning.pdf\r\n"})
+        << QStringList({"%0 A\r\n", "%T Deep learning\r\n", fileUrl}) << 0
+        << QStringList({"%0 A\r\n", "%T Deep learning\r\n", fileUrl})
         << QStringList({"D:\"%T Deep learning\" ------ \"@/Deep learning.pdf\""}) << 1;
     QTest::newRow("paths given unclean are written clean")
         << utf8 << QStringList({"a/./../One.pdf", "b//Two.pdf"}) << QStringList({"%T One\r\n", "%T Two\r\n"}) << 0
