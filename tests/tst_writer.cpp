@@ -419,6 +419,11 @@ void TestWriter::namingRules_data()
         {QStringLiteral("面向大规模知识图谱的分布式存储与_省略_其他完全不同的结尾部分_王强.caj")}, -1);
     row("cut name longer than the title", QStringLiteral("王强"), QStringLiteral("知识图谱研究"),
         {QStringLiteral("知识图谱_省略_图谱研究_王强.caj")}, -1);
+    // CNKI cuts only titles longer than 32 (until 2021) or 29 (since 2022) characters.
+    row("old era: 32 characters are not cut", "", QStringLiteral("面向大规模知识图谱的分布式存储与查询优化关键技术研究以问答系统为"), {QStringLiteral("面向大规模知识图谱的分布式存储与_省略_查询优化关键技术研究以问答系统为.caj")}, -1);
+    row("old era: 33 characters are cut", "", QStringLiteral("面向大规模知识图谱的分布式存储与查询优化关键技术研究以问答系统为例"), {QStringLiteral("面向大规模知识图谱的分布式存储与_省略_询优化关键技术研究以问答系统为例.caj")}, 0);
+    row("new era: 29 characters are not cut", "", QStringLiteral("面向大规模知识图谱的分布式存储与查询优化关键技术研究以问答"), {QStringLiteral("面向大规模知识图谱的分布式...查询优化关键技术研究以问答.pdf")}, -1);
+    row("new era: 30 characters are cut", "", QStringLiteral("面向大规模知识图谱的分布式存储与查询优化关键技术研究以问答系"), {QStringLiteral("面向大规模知识图谱的分布式...询优化关键技术研究以问答系.pdf")}, 0);
     row("a title too short to be cut", QStringLiteral("王强"), QStringLiteral("知识图谱研究"),
         {QStringLiteral("知识图谱_省略_研究_王强.caj")}, -1);
     row("cnki file code", "", QStringLiteral("中国科技期刊研究"), {"ZZXX200402047.caj"}, -1, 2, "10.1/ZZXX200402047");
