@@ -262,6 +262,16 @@ void TestWriter::matching_data()
                         "%T Deep learning\r\n", "%> @/Deep learning.pdf\r\n"})
         << QStringList({"W:\"%T Deep learnin\" ------ \"@/Deep learnig.pdf\"",
                         "D:\"%T Deep learning\" ------ \"@/Deep learning.pdf\""}) << 2;
+    QTest::newRow("a title asked again may share a near name")
+        << utf8 << QStringList({"Deep learning.pdf", "Deep learnig.pdf"})
+        << QStringList({"%0 A\r\n", "%T Deep learnin\r\n", "\r\n", "%0 B\r\n", "%T Deep learning\r\n", "\r\n",
+                        "%0 C\r\n", "%T Deep learnigxx\r\n"}) << 2
+        << QStringList({"%0 A\r\n", "%T Deep learnin\r\n", "%> @/Deep learnig.pdf\r\n", "\r\n", "%0 B\r\n",
+                        "%T Deep learning\r\n", "%> @/Deep learning.pdf\r\n", "\r\n", "%0 C\r\n",
+                        "%T Deep learnigxx\r\n", "%> @/Deep learnig.pdf\r\n"})
+        << QStringList({"W:\"%T Deep learnin\" ------ \"@/Deep learnig.pdf\"",
+                        "D:\"%T Deep learning\" ------ \"@/Deep learning.pdf\"",
+                        "W:\"%T Deep learnigxx\" ------ \"@/Deep learnig.pdf\""}) << 3;
     QTest::newRow("a copy another record's own name holds is not taken")
         << utf8 << QStringList({"Graph theory_Lee - Copy.pdf"})
         << QStringList({"%0 A\r\n", "%A Lee\r\n", "%T Graph theory\r\n", "\r\n", "%0 B\r\n",
