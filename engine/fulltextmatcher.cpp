@@ -350,12 +350,13 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
             m_cutMarks = name.contains(QLatin1String("...")) || name.contains(QStringLiteral("_省略_"));
         if (!name.endsWith(QLatin1Char(')')) && !name.endsWith(QStringLiteral("副本")) && !name.endsWith(QLatin1String("Copy")))
             continue;
+        // The first file of each name keeps it: names come in list order.
         const QStringView copied = withoutCopyMarks(name);
-        if (copied.size() != name.size() && !copied.isEmpty())
-            m_firstByCopy.insert(nameKey(copied), std::min(i, m_firstByCopy.value(nameKey(copied), i)));
+        if (copied.size() != name.size() && !copied.isEmpty() && !m_firstByCopy.contains(nameKey(copied)))
+            m_firstByCopy.insert(nameKey(copied), i);
         const QStringView repeated = withoutRepeatMarks(name);
-        if (repeated.size() != name.size() && !repeated.isEmpty())
-            m_firstByRepeat.insert(nameKey(repeated), std::min(i, m_firstByRepeat.value(nameKey(repeated), i)));
+        if (repeated.size() != name.size() && !repeated.isEmpty() && !m_firstByRepeat.contains(nameKey(repeated)))
+            m_firstByRepeat.insert(nameKey(repeated), i);
     }
     if (m_threshold == 0)
         return;

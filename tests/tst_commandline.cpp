@@ -122,6 +122,21 @@ void TestCommandLine::runs()
     QCOMPARE(QFileInfo::exists(root + "/out.enw"), written && arguments.filter("out.enw").size() == 1);
 }
 
+// `program` and `arguments` as main gets them, ending in a null pointer; the
+// bytes live in `storage`.
+static std::vector<char *> argumentVector(const QByteArray &program, const QStringList &arguments,
+                                          QList<QByteArray> &storage)
+{
+    storage = {program};
+    for (const QString &argument : arguments)
+        storage.append(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &argument : storage)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
 void TestCommandLine::toolkitOptions_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -140,13 +155,9 @@ void TestCommandLine::toolkitOptions()
 {
     QFETCH(QStringList, arguments);
     QFETCH(bool, commandLine);
-    QList<QByteArray> bytes({"enwlink"});
-    for (const QString &argument : arguments)
-        bytes.append(argument.toLocal8Bit());
-    std::vector<char *> argv;
-    for (QByteArray &argument : bytes)
-        argv.push_back(argument.data());
-    QCOMPARE(wantsCommandLine(int(argv.size()), argv.data()), commandLine);
+    QList<QByteArray> bytes;
+    std::vector<char *> argv = argumentVector("enwlink", arguments, bytes);
+    QCOMPARE(wantsCommandLine(int(argv.size()) - 1, argv.data()), commandLine); // the null pointer aside
 }
 
 #ifdef Q_OS_UNIX
@@ -175,13 +186,8 @@ void TestCommandLine::streams()
     const QString root = QDir(dir.path()).canonicalPath();
     QVERIFY(writeBytes(root + "/refs.enw", "%0 A\n%T Title\n\n%0 B\n%T Missing\n")
             && makeFiles(root, {"lib/Title.pdf"}));
-    QList<QByteArray> bytes({QByteArrayLiteral(ENWLINK_PROGRAM)});
-    for (const QString &argument : arguments)
-        bytes.append(QFile::encodeName(argument));
-    std::vector<char *> argv;
-    for (QByteArray &argument : bytes)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
+    QList<QByteArray> bytes;
+    std::vector<char *> argv = argumentVector(ENWLINK_PROGRAM, arguments, bytes);
     const QByteArray folder = QFile::encodeName(root);
     int ends[2];
     QVERIFY(::pipe(ends) == 0);
