@@ -346,6 +346,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                 report.warn(QStringLiteral("附件已不存在:") + attached + QStringLiteral(" (") + titleOfSimplified(shown)
                             + QStringLiteral(")"));
             if (match.index >= 0 && link.attachmentLines.at(i) > at && deadLine < 0
+                && !replacements.contains(link.attachmentLines.at(i))
                 && QFileInfo(attached).fileName() == fileNameIn(fullTexts.at(match.index).filePath()))
                 deadLine = link.attachmentLines.at(i);
         }
@@ -359,10 +360,12 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
             appendQuoted(message, missMessage);
         } else {
             // A record that names the file already (a run over an earlier
-            // output) keeps its line and gets no second one.
-            if (deadLine >= 0)
+            // output) keeps its lines and gets no second one.
+            if (alreadyAttached(link.attachments, path))
+                ;
+            else if (deadLine >= 0)
                 replacements.insert(deadLine, path);
-            else if (!alreadyAttached(link.attachments, path))
+            else
                 out << attachment << path << lineEnd;
             message += QLatin1String(" ------ ");
             appendQuoted(message, path);

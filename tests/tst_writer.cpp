@@ -303,6 +303,20 @@ void TestWriter::matching_data()
         << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%> @/Deep learning.pdf\r\n", "%A Lee\r\n"})
         << QStringList({QStringLiteral("W:\"附件已不存在:/gone/Deep learning.pdf (Deep learning)\""),
                         "D:\"%T Deep learning\" ------ \"@/Deep learning.pdf\""}) << 1;
+    QTest::newRow("a dead attachment stays beside the file's own line")
+        << utf8 << QStringList({"Deep learning.pdf"})
+        << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%> @/Deep learning.pdf\r\n", "%> /gone/Deep learning.pdf\r\n"}) << 0
+        << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%> @/Deep learning.pdf\r\n", "%> /gone/Deep learning.pdf\r\n"})
+        << QStringList({QStringLiteral("W:\"附件已不存在:/gone/Deep learning.pdf (Deep learning)\""),
+                        "D:\"%T Deep learning\" ------ \"@/Deep learning.pdf\""}) << 1;
+    QTest::newRow("a dead attachment is replaced once, for the record's first title")
+        << utf8 << QStringList({"a/Deep learning.pdf", "b/Deep learning.pdf"})
+        << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%T Deep learnin\r\n", "%> /gone/Deep learning.pdf\r\n"}) << 2
+        << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%T Deep learnin\r\n", "%> @/b/Deep learning.pdf\r\n",
+                        "%> @/a/Deep learning.pdf\r\n"})
+        << QStringList({QStringLiteral("W:\"附件已不存在:/gone/Deep learning.pdf (Deep learning)\""),
+                        "D:\"%T Deep learning\" ------ \"@/a/Deep learning.pdf\"",
+                        "W:\"%T Deep learnin\" ------ \"@/b/Deep learning.pdf\""}) << 2;
     QTest::newRow("a dead attachment of another name stays")
         << utf8 << QStringList({"Deep learning.pdf"})
         << QStringList({"%0 A\r\n", "%T Deep learning\r\n", "%> /gone/Other.pdf\r\n"}) << 0

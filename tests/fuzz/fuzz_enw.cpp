@@ -17,6 +17,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTextCodec>
+#include <QUrl>
 
 #include <cstdint>
 #include <cstdlib>
@@ -42,12 +43,14 @@ const QFileInfoList &fullTexts()
 }
 
 // What the fuzzer itself reads from the record that starts at `lines[from]`:
-// its first author (up to ";" or "；"), its DOI and its "%>" paths.
+// its first author (up to ";" or "；"), its DOI and its "%>" paths (a file://
+// URL as its path) with their lines.
 struct Record
 {
     int end = 0;
     QString author, doi;
     QStringList attached;
+    QList<int> attachedLines;
 };
 
 Record recordAt(const QStringList &lines, int from)
@@ -77,7 +80,10 @@ Record recordAt(const QStringList &lines, int from)
                 doiSeen = true;
             }
         } else if (lines.at(i).startsWith(QLatin1String("%>"))) {
-            record.attached << QDir::cleanPath(text.trimmed());
+            const QString path = text.trimmed();
+            record.attached << (path.startsWith(QLatin1String("file://"), Qt::CaseInsensitive) ? QUrl(path).toLocalFile()
+                                                                                              : path);
+            record.attachedLines << i;
         }
     }
     return record;
@@ -217,21 +223,46 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
 
+    // A "%>" line of a file that is gone, after the title and of the linked
+    // file's name, is replaced by the link, once.
+    QSet<QString> paths;
+    for (const QFileInfo &file : fullTexts())
+        paths.insert(file.absoluteFilePath());
+    QHash<int, QString> replaced;
     int expectedLinks = 0;
     QString expected; // the lines with the attachment lines in between
     int next = 0;
     for (int at = 0; at < lines.size(); ++at) {
         const QString &line = lines.at(at);
+        if (replaced.contains(at)) {
+            expected += QStringLiteral("%> ") + replaced.value(at) + QStringLiteral("\r\n");
+            continue;
+        }
         expected += line;
         if (!isTitleLine(line))
             continue;
         const Pick &pick = picks.at(next++);
-        if (pick.match.index >= 0) {
-            ++expectedLinks;
-            const QString path = fullTexts().at(pick.match.index).absoluteFilePath();
-            if (!pick.record.attached.contains(path))
-                expected += QStringLiteral("%> ") + path + QStringLiteral("\r\n");
+        if (pick.match.index < 0)
+            continue;
+        ++expectedLinks;
+        const QString path = fullTexts().at(pick.match.index).absoluteFilePath();
+        bool attached = false;
+        int dead = -1;
+        for (int i = 0; i < pick.record.attached.size(); ++i) {
+            const QString &old = pick.record.attached.at(i);
+            attached = attached || QDir::cleanPath(old) == path;
+            const int oldLine = pick.record.attachedLines.at(i);
+            if (dead < 0 && oldLine > at && !replaced.contains(oldLine) && !old.isEmpty()
+                && !paths.contains(QDir::cleanPath(old)) && !QFileInfo::exists(old)
+                && QFileInfo(old).fileName() == QFileInfo(path).fileName())
+                dead = oldLine;
         }
+        if (attached)
+            continue;
+        if (dead >= 0)
+            replaced.insert(dead, path);
+        else
+            expected += QStringLiteral("%> ") + path + QStringLiteral("\r\n");
     }
 
     const QString output = dir.filePath(QStringLiteral("out.enw"));
