@@ -332,6 +332,8 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     // with marks of copies without them.
     m_firstByCaseless.resize(tableSize);
     m_caselessFilter.assign(tableSize / 16, 0);
+    m_nextCaseless.assign(size_t(count), -1);
+    std::vector<int> lastCaseless(size_t(count), -1); // of each name's chain, by its first file
     m_startFilter.assign(tableSize, 0);
     for (int i = 0; i < count; ++i) {
         std::uint64_t starts[nameStartLength];
@@ -342,6 +344,10 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
         if (slot.file < 0) {
             slot = {i, hash};
             addTo(m_caselessFilter, hash);
+            lastCaseless[size_t(i)] = i;
+        } else {
+            m_nextCaseless[size_t(lastCaseless[size_t(slot.file)])] = i;
+            lastCaseless[size_t(slot.file)] = i;
         }
         const QStringView name = baseName(i);
         if (!m_cutMarks && std::any_of(name.begin(), name.end(), [](QChar c) {
@@ -352,11 +358,11 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
             continue;
         // The first file of each name keeps it: names come in list order.
         const QStringView copied = withoutCopyMarks(name);
-        if (copied.size() != name.size() && !copied.isEmpty() && !m_firstByCopy.contains(nameKey(copied)))
-            m_firstByCopy.insert(nameKey(copied), i);
+        if (copied.size() != name.size() && !copied.isEmpty())
+            m_byCopy[nameKey(copied)].push_back(i);
         const QStringView repeated = withoutRepeatMarks(name);
-        if (repeated.size() != name.size() && !repeated.isEmpty() && !m_firstByRepeat.contains(nameKey(repeated)))
-            m_firstByRepeat.insert(nameKey(repeated), i);
+        if (repeated.size() != name.size() && !repeated.isEmpty())
+            m_byRepeat[nameKey(repeated)].push_back(i);
     }
     if (m_threshold == 0)
         return;
@@ -512,16 +518,15 @@ FullTextMatch IndexedFullTextMatcher::find(const QString &givenTitle, const QStr
     if (own >= 0)
         return {own, false, NameStrength::Own, false, firstCaseless(names.tied) == own, cut};
     // 3. Cuts, and copies of this record's names.
-    int weak = cut;
-    if (isExcluded(cut))
-        weak = -1;
-    for (const int file : {firstIn(m_firstByCopy, names.own), firstIn(m_firstByCopy, names.cuts),
-                           firstIn(m_firstByRepeat, names.tied), firstIn(m_firstByRepeat, names.tiedCuts)}) {
-        if (file >= 0 && !isExcluded(file) && (weak < 0 || file < weak))
+    const int openCut = isExcluded(cut) ? firstCaseless(names.cuts) : cut;
+    int weak = openCut;
+    for (const int file : {firstIn(m_byCopy, names.own), firstIn(m_byCopy, names.cuts),
+                           firstIn(m_byRepeat, names.tied), firstIn(m_byRepeat, names.tiedCuts)}) {
+        if (file >= 0 && (weak < 0 || file < weak))
             weak = file;
     }
     if (weak >= 0)
-        return {weak, false, NameStrength::Weak, weak == cut, false, cut};
+        return {weak, false, NameStrength::Weak, weak == openCut, false, cut};
     // 4. A name within the edit distance.
     const int near = m_threshold > 0 ? nearMatch(localBytes(title)) : -1;
     return {near, false, near >= 0 ? NameStrength::Near : NameStrength::None, false, false, cut};
@@ -547,22 +552,28 @@ int IndexedFullTextMatcher::firstCaseless(const QVector<JoinedName> &names, bool
         if (!mayHold(m_caselessFilter, hash))
             continue;
         const QString key = nameKey(name.text());
-        const int file = slotFor(m_firstByCaseless, hash, [&](int at) { return caselessName(at) == key; }).file;
-        if (file >= 0 && (first < 0 || file < first) && !(skipExcluded && isExcluded(file)))
+        int file = slotFor(m_firstByCaseless, hash, [&](int at) { return caselessName(at) == key; }).file;
+        while (skipExcluded && file >= 0 && isExcluded(file)) // a later file of the name is still open
+            file = m_nextCaseless[size_t(file)];
+        if (file >= 0 && (first < 0 || file < first))
             first = file;
     }
     return first;
 }
 
-int IndexedFullTextMatcher::firstIn(const QHash<QString, int> &table, const QVector<JoinedName> &names)
+int IndexedFullTextMatcher::firstIn(const QHash<QString, std::vector<int>> &table,
+                                    const QVector<JoinedName> &names) const
 {
     int first = -1;
     if (table.isEmpty())
         return first;
     for (const JoinedName &name : names) {
-        const int file = table.value(nameKey(name.text()), -1);
-        if (file >= 0 && (first < 0 || file < first))
-            first = file;
+        const auto files = table.constFind(nameKey(name.text()));
+        if (files == table.constEnd())
+            continue;
+        const auto open = std::find_if(files->begin(), files->end(), [this](int file) { return !isExcluded(file); });
+        if (open != files->end() && (first < 0 || *open < first))
+            first = *open;
     }
     return first;
 }

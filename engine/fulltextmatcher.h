@@ -108,10 +108,12 @@ private:
     // is null), or -1.
     int firstNamed(QStringView first, QStringView second = QStringView()) const;
     // The first file whose base name, case-folded, is one of `names`, or -1.
-    // Unless `skipExcluded` is false, an excluded file counts as none.
+    // Unless `skipExcluded` is false, excluded files are passed over (a later
+    // file of the same name counts).
     int firstCaseless(const QVector<JoinedName> &names, bool skipExcluded = true) const;
-    // The same for the names with their copy marks, or all their marks, taken off.
-    static int firstIn(const QHash<QString, int> &table, const QVector<JoinedName> &names);
+    // The same for the names with their copy marks, or all their marks, taken
+    // off; an excluded file counts as none.
+    int firstIn(const QHash<QString, std::vector<int>> &table, const QVector<JoinedName> &names) const;
     QString caselessName(int file) const;
     int nearMatch(const QByteArray &title) const;
     int nearByPieces(const QByteArray &title, size_t scanned) const;
@@ -146,10 +148,11 @@ private:
     };
     std::vector<Slot> m_firstByName;           // open addressing
     std::vector<Slot> m_firstByCaseless;       // the same for the case-folded names
+    std::vector<int> m_nextCaseless;           // each file's next file of its case-folded name, or -1
     std::vector<std::uint64_t> m_nameFilter;   // which hashes the two tables may hold
     std::vector<std::uint64_t> m_caselessFilter;
-    QHash<QString, int> m_firstByCopy;         // names with copy marks, without them, case-folded
-    QHash<QString, int> m_firstByRepeat;       // names with any marks, without them, case-folded
+    QHash<QString, std::vector<int>> m_byCopy; // names with copy marks, without them, case-folded: their files
+    QHash<QString, std::vector<int>> m_byRepeat; // names with any marks, without them, the same
     bool m_cutMarks = false;                   // whether any name holds "..." or "_省略_"
     std::vector<std::uint64_t> m_startFilter;  // the names' starts (nameStartHashes), every length
     std::vector<char> m_bytes;                 // local bytes of every base name, those of a length

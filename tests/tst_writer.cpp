@@ -296,6 +296,14 @@ void TestWriter::matching_data()
         << QStringList({"%0 A\r\n", QStringLiteral("%A 王强\r\n"), "%T " + part1 + "\r\n"}) << 0
         << QStringList({"%0 A\r\n", QStringLiteral("%A 王强\r\n"), "%T " + part1 + "\r\n", "%> @/" + seriesCut + "\r\n"})
         << QStringList({"W:\"%T " + part1 + "\" ------ \"@/" + seriesCut + "\""}) << 1;
+    QTest::newRow("a shared title passes its bare file on to the next file of that name only")
+        << utf8 << QStringList({"Deep learning.pdf", "b/deep learning.caj", "Deep learning_Zhang.pdf"})
+        << QStringList({"%0 A\r\n", "%A Zhang\r\n", "%T Deep learning\r\n", "\r\n", "%0 B\r\n", "%A Zhang\r\n",
+                        "%T Deep learning\r\n"}) << 0
+        << QStringList({"%0 A\r\n", "%A Zhang\r\n", "%T Deep learning\r\n", "%> @/Deep learning.pdf\r\n", "\r\n",
+                        "%0 B\r\n", "%A Zhang\r\n", "%T Deep learning\r\n", "%> @/Deep learning.pdf\r\n"})
+        << QStringList({"D:\"%T Deep learning\" ------ \"@/Deep learning.pdf\"",
+                        "D:\"%T Deep learning\" ------ \"@/Deep learning.pdf\""}) << 2;
     // Reruns over a library that moved.
     QTest::newRow("a dead attachment is replaced by this run's file of its name")
         << utf8 << QStringList({"Deep learning.pdf"})
