@@ -262,7 +262,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
     // First what every title finds on its own, then the claims across the
     // whole export (settleClaims), then the writing.
     std::vector<TitleLink> links;
-    QHash<std::uint64_t, int> titleNumbers; // by the title's key (duplicates differ in case at times)
+    std::vector<std::pair<std::uint64_t, int>> titleKeys; // each link's title key (nameKey's hash), by link
     auto ask = [&lines, &matcher](const TitleLink &link, const RecordFacts &record, const QString &shown) {
         const QString &entry = lines.at(link.line);
         // The title as saved, blanks and all, where simplifying changed it.
@@ -285,14 +285,29 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
             link.record = recordStart;
             link.shown = lines.at(at).simplified();
             const QString &shown = link.shown;
-            const std::uint64_t key = NameKeyHash().add(titleOfSimplified(shown)).value();
-            const auto number = titleNumbers.constFind(key);
-            link.title = number != titleNumbers.constEnd() ? *number : *titleNumbers.insert(key, titleNumbers.size());
             link.match = ask(link, record, shown);
+            // A title that found no file and names no cut takes no part in
+            // the claims: it keeps a number of its own.
+            if (link.match.index >= 0 || link.match.cutFile >= 0)
+                titleKeys.push_back({NameKeyHash().add(titleOfSimplified(shown)).value(), int(links.size())});
+            else
+                link.title = -1;
             link.attachments = record.attachments;
             link.attachmentLines = record.attachmentLines;
             links.push_back(std::move(link));
         }
+    }
+    // One number per title key (duplicates differ in case at times).
+    std::sort(titleKeys.begin(), titleKeys.end());
+    int number = 0;
+    for (size_t i = 0; i < titleKeys.size(); ++i) {
+        if (i > 0 && titleKeys[i].first != titleKeys[i - 1].first)
+            ++number;
+        links[size_t(titleKeys[i].second)].title = number;
+    }
+    for (TitleLink &link : links) {
+        if (link.title < 0)
+            link.title = ++number;
     }
     QVector<QPair<int, int>> ambiguousCuts;
     settleClaims(links, fullTexts.size(), [&](const TitleLink &link, const std::vector<bool> &excluded) {

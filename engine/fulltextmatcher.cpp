@@ -158,11 +158,9 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
     m_caselessFilter.assign(tableSize / 16, 0);
     m_nextCaseless.assign(size_t(count), -1);
     std::vector<int> lastCaseless(size_t(count), -1); // of each name's chain, by its first file
-    m_startFilter.assign(tableSize, 0);
+    m_skeletonFilter.assign(tableSize / 8, 0);
     for (int i = 0; i < count; ++i) {
-        std::uint64_t starts[nameStartLength];
-        for (int n = nameStartHashes(baseName(i), starts); n > 0; --n)
-            addTo(m_startFilter, slotHash(starts[n - 1]));
+        addTo(m_skeletonFilter, slotHash(SkeletonHash().add(baseName(i)).value()));
         const uint hash = slotHash(NameKeyHash().add(baseName(i)).value());
         Slot &slot = slotFor(m_firstByCaseless, hash, [&](int file) { return caselessName(file) == caselessName(i); });
         if (slot.file < 0) {
@@ -182,11 +180,15 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
             continue;
         // The first file of each name keeps it: names come in list order.
         const QStringView copied = withoutCopyMarks(name);
-        if (copied.size() != name.size() && !copied.isEmpty())
+        if (copied.size() != name.size() && !copied.isEmpty()) {
             m_byCopy[nameKey(copied)].push_back(i);
+            addTo(m_skeletonFilter, slotHash(SkeletonHash().add(copied).value()));
+        }
         const QStringView repeated = withoutRepeatMarks(name);
-        if (repeated.size() != name.size() && !repeated.isEmpty())
+        if (repeated.size() != name.size() && !repeated.isEmpty()) {
             m_byRepeat[nameKey(repeated)].push_back(i);
+            addTo(m_skeletonFilter, slotHash(SkeletonHash().add(repeated).value()));
+        }
     }
     if (m_threshold > 0) {
         std::vector<QStringView> names;
@@ -208,16 +210,22 @@ FullTextMatch IndexedFullTextMatcher::find(const QString &givenTitle, const QStr
     const bool isExact = exact >= 0 && !isExcluded(exact);
     if (isExact && !m_cutMarks)
         return {exact, true, NameStrength::Exact};
-    // No file name starts as this title does: no renaming of it is there (a
-    // cut may keep less of the start; with cut names about, this is not asked).
-    std::uint64_t starts[nameStartLength];
-    if (!m_cutMarks && nameStartHashes(title, starts) == nameStartLength
-        && !mayHold(m_startFilter, slotHash(starts[nameStartLength - 1])) && !doi.startsWith(QLatin1String("10."))) {
-        const int near = nearMatch(title);
-        return {near, false, near >= 0 ? NameStrength::Near : NameStrength::None};
+    // No file name is a renaming of the title, alone or joined to the first
+    // author (a cut may keep less of it, a DOI name none; with those about,
+    // this is not asked): the near pass is all there is.
+    const QString firstAuthor = givenAuthor.normalized(QString::NormalizationForm_C);
+    if (!m_cutMarks && !doi.startsWith(QLatin1String("10."))) {
+        SkeletonHash skeleton;
+        skeleton.add(title);
+        bool named = mayHold(m_skeletonFilter, slotHash(skeleton.value()));
+        for (const QStringView author : authorForms(firstAuthor))
+            named = named || mayHold(m_skeletonFilter, slotHash(SkeletonHash(skeleton).add(author).value()));
+        if (!named) {
+            const int near = nearMatch(title);
+            return {near, false, near >= 0 ? NameStrength::Near : NameStrength::None};
+        }
     }
     // 2. This record's own renamings: download names, CNKI's forms, the DOI.
-    const QString firstAuthor = givenAuthor.normalized(QString::NormalizationForm_C);
     QStringList authors;
     for (const QStringView author : authorForms(firstAuthor))
         authors.append(author.toString());

@@ -125,7 +125,7 @@ private:
     QHash<QString, std::vector<int>> m_byCopy; // names with copy marks, without them, case-folded: their files
     QHash<QString, std::vector<int>> m_byRepeat; // names with any marks, without them, the same
     bool m_cutMarks = false;                   // whether any name holds "..." or "_省略_"
-    std::vector<std::uint64_t> m_startFilter;  // the names' starts (nameStartHashes), every length
+    std::vector<std::uint64_t> m_skeletonFilter; // the names' skeletons (SkeletonHash), marked ones also unmarked
     std::unique_ptr<NearNameSearch> m_near;    // when the threshold is not 0
 };
 

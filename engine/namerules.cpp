@@ -270,22 +270,33 @@ QString nameKey(QStringView name)
     return key;
 }
 
-int nameStartHashes(QStringView text, std::uint64_t (&hashes)[nameStartLength])
+SkeletonHash &SkeletonHash::add(QStringView text)
 {
-    std::uint64_t hash = 0xcbf29ce484222325ull;
-    int count = 0;
-    for (qsizetype at = 0; at < text.size() && count < nameStartLength; ++at) {
-        const QChar c = text.at(at);
-        const ushort u = c.unicode();
-        if (u < 0x80 ? !((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9'))
-                         && (u <= ' ' || QChar::isPunct(u) || QStringLiteral("\\/:*?\"<>|").contains(c) || u == 0x7F)
-                     : (c.isPunct() || c.isSpace() || c.isSurrogate()))
+    for (const QChar c : text) {
+        ushort u = c.unicode();
+        if (uint(u - 'a') < 26u || uint(u - '0') < 10u) {
+            // most of every name
+        } else if (uint(u - 'A') < 26u) {
+            u += 32;
+        } else if (u < 0x80 ? u <= ' ' || QChar::isPunct(u) || forbiddenInFileNames(c) || u == 0x7F
+                            : c.isPunct() || c.isSpace() || c.isSurrogate()) {
             continue;
-        hash ^= u < 0x80 ? (u >= 'A' && u <= 'Z' ? u + 32 : u) : QChar::toCaseFolded(u);
-        hash *= 0x100000001b3ull;
-        hashes[count++] = hash;
+        } else if (u >= 0x80) {
+            u = QChar::toCaseFolded(u);
+        }
+        m_word = m_word << 16 | u;
+        if (++m_units == 4) {
+            m_hash = mixNameWord(m_hash, m_word);
+            m_word = 0;
+            m_units = 0;
+        }
     }
-    return count;
+    return *this;
+}
+
+std::uint64_t SkeletonHash::value() const
+{
+    return m_units == 0 ? m_hash : mixNameWord(m_hash, m_word | std::uint64_t(m_units) << 62);
 }
 
 NameKeyHash &NameKeyHash::add(QStringView text)
@@ -310,12 +321,11 @@ NameKeyHash &NameKeyHash::add(QStringView text)
 
 std::uint64_t NameKeyHash::value() const
 {
-    std::uint64_t hash = m_hash;
-    if (m_pending == '_') {
-        hash ^= '_';
-        hash *= 0x100000001b3ull;
-    }
-    return hash;
+    NameKeyHash end = *this;
+    if (end.m_pending == '_')
+        end.hashUnit('_');
+    // The units left over, tagged with their number: "a" and "\0a" differ.
+    return end.m_units == 0 ? end.m_hash : mixNameWord(end.m_hash, end.m_word | std::uint64_t(end.m_units) << 62);
 }
 
 std::uint64_t JoinedName::keyHash() const

@@ -61,6 +61,14 @@ QStringView withoutRepeatMarks(QStringView name);
 // end. Titles come with their blanks simplified, names as they were saved.
 QString nameKey(QStringView name);
 
+// Four UTF-16 units to a word, a multiply per word: names are hashed by the
+// hundred thousand.
+inline std::uint64_t mixNameWord(std::uint64_t hash, std::uint64_t word)
+{
+    hash = (hash ^ word) * 0x9E3779B97F4A7C15ull;
+    return hash ^ (hash >> 29);
+}
+
 // The hash of nameKey(text), made as the text is given piece by piece, so a
 // name joined of parts hashes without being put together.
 class NameKeyHash
@@ -72,21 +80,37 @@ public:
 private:
     void hashUnit(ushort unit)
     {
-        m_hash ^= unit;
-        m_hash *= 0x100000001b3ull;
+        m_word = m_word << 16 | unit;
+        if (++m_units == 4) {
+            m_hash = mixNameWord(m_hash, m_word);
+            m_word = 0;
+            m_units = 0;
+        }
     }
     std::uint64_t m_hash = 0xcbf29ce484222325ull;
+    std::uint64_t m_word = 0; // the units not yet mixed in
+    int m_units = 0;          // and how many
     char m_pending = 0; // a run of blanks (' ') or of "_" and blanks ('_') not yet hashed
     bool m_started = false;
 };
 
-// The hashes of the first 1 to `nameStartLength` characters of `text` that no
-// renaming touches (neither punctuation, blank, "_" nor a character Windows
-// forbids), case-folded, into `hashes`; returns how many there are. Every own
-// name of a title starts with the title's, so a title whose start no file
-// name has needs no renaming at all.
-constexpr int nameStartLength = 12;
-int nameStartHashes(QStringView text, std::uint64_t (&hashes)[nameStartLength]);
+// The hash of the characters of a text that no renaming touches (neither
+// punctuation, blank, "_" nor a character Windows forbids), case-folded,
+// made as the text is given piece by piece. Every own name of a title is a
+// renaming of it, alone or joined to an author form: its skeleton is the
+// title's, or the title's carried on by the author's. A title whose
+// skeletons no file name has needs no renaming at all.
+class SkeletonHash
+{
+public:
+    SkeletonHash &add(QStringView text);
+    std::uint64_t value() const;
+
+private:
+    std::uint64_t m_hash = 0xcbf29ce484222325ull;
+    std::uint64_t m_word = 0; // up to four characters not yet mixed in
+    int m_units = 0;
+};
 
 // A name made of a record's fields: `first`, or `first` + "_" + `second`
 // when that is not null.
