@@ -326,18 +326,26 @@ void discardMessages(QtMsgType, const QMessageLogContext &, const QString &) {}
 class AnsweredMatcher final : public FullTextMatcher
 {
 public:
-    static QString keyOf(const QString &title, const QString &author, const QString &doi, const QString &saved)
+    struct Question
     {
-        return title + QChar(0) + author + QChar(0) + doi + QChar(0) + saved;
-    }
-    FullTextMatch find(const QString &title, const QString &author, const QString &doi,
-                       const QString &saved) const override
+        QString title, author, doi, saved;
+        RecordFields fields;
+        QString key() const
+        {
+            const AuthorYearFields &ay = fields.authorYear;
+            return QStringList({title, author, doi, saved, ay.families.join(QChar(1)), QString::number(ay.authors),
+                                QString::number(ay.year), fields.urls.join(QChar(1))})
+                .join(QChar(0));
+        }
+    };
+    FullTextMatch find(const QString &title, const QString &author, const QString &doi, const QString &saved,
+                       const RecordFields &fields) const override
     {
-        const QString key = keyOf(title, author, doi, saved);
-        const auto answer = answers.constFind(key);
+        const Question question{title, author, doi, saved, fields};
+        const auto answer = answers.constFind(question.key());
         if (answer != answers.constEnd())
             return *answer;
-        asked.append({title, author, doi, saved});
+        asked.append(question);
         return {};
     }
     void answer(const FullTextMatcher &matcher)
@@ -347,20 +355,20 @@ public:
         std::vector<std::thread> workers;
         for (int core = 0; core < cores; ++core) {
             workers.emplace_back([&, core] {
-                for (int i = core; i < asked.size(); i += cores)
-                    found[size_t(i)] = matcher.find(asked.at(i).at(0), asked.at(i).at(1), asked.at(i).at(2),
-                                                    asked.at(i).at(3));
+                for (int i = core; i < asked.size(); i += cores) {
+                    const Question &q = asked.at(i);
+                    found[size_t(i)] = matcher.find(q.title, q.author, q.doi, q.saved, q.fields);
+                }
             });
         }
         for (std::thread &worker : workers)
             worker.join();
         for (int i = 0; i < asked.size(); ++i)
-            answers.insert(keyOf(asked.at(i).at(0), asked.at(i).at(1), asked.at(i).at(2), asked.at(i).at(3)),
-                           found[size_t(i)]);
+            answers.insert(asked.at(i).key(), found[size_t(i)]);
     }
 
 private:
-    mutable QList<QStringList> asked;
+    mutable QList<Question> asked;
     QHash<QString, FullTextMatch> answers;
 };
 

@@ -193,6 +193,27 @@ QString doiIn(const QString &entry)
     return isDoi ? doi : QString();
 }
 
+// The first year in a "%D" line (1000 to 2999, not part of a longer
+// number), or 0.
+int yearIn(const QString &entry)
+{
+    int digits = 0;
+    int year = 0;
+    for (int at = 2; at <= entry.size(); ++at) {
+        const QChar c = at < entry.size() ? entry.at(at) : QChar();
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            year = 10 * std::min(year, 100000) + (c.unicode() - '0');
+            ++digits;
+            continue;
+        }
+        if (digits == 4 && year >= 1000 && year <= 2999)
+            return year;
+        digits = 0;
+        year = 0;
+    }
+    return 0;
+}
+
 } // namespace
 
 RecordFacts recordFactsIn(const QStringList &lines, int from, int *end)
@@ -207,13 +228,26 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end)
     do {
         const QString &entry = lines.at(at);
         const QStringRef tag = entry.leftRef(2);
-        if (facts.firstAuthor.isEmpty() && tag.compare(QLatin1String("%A"), Qt::CaseInsensitive) == 0) {
+        if (tag.compare(QLatin1String("%A"), Qt::CaseInsensitive) == 0) {
             // Patents and standards list all authors on one line; an empty
             // line names no author.
-            const auto semicolon = std::find_if(entry.begin() + 2, entry.end(), [](QChar c) {
-                return c == QLatin1Char(';') || c == QChar(0xFF1B);
-            });
-            facts.firstAuthor = entry.mid(2, int(semicolon - entry.begin()) - 2).simplified();
+            AuthorYearFields &authors = facts.fields.authorYear;
+            for (int from = 2; from < entry.size();) {
+                const auto end = std::find_if(entry.begin() + from, entry.end(), [](QChar c) {
+                    return c == QLatin1Char(';') || c == QChar(0xFF1B);
+                });
+                const QString author = entry.mid(from, int(end - entry.begin()) - from).simplified();
+                from = int(end - entry.begin()) + 1;
+                if (author.isEmpty())
+                    continue;
+                if (facts.firstAuthor.isEmpty())
+                    facts.firstAuthor = author;
+                if (authors.families.size() < 3)
+                    authors.families.append(familyNameOf(author));
+                ++authors.authors;
+            }
+        } else if (facts.fields.authorYear.year == 0 && tag.compare(QLatin1String("%D"), Qt::CaseInsensitive) == 0) {
+            facts.fields.authorYear.year = yearIn(entry);
         } else if (facts.doi.isEmpty() && tag.compare(QLatin1String("%R"), Qt::CaseInsensitive) == 0) {
             facts.doi = doiIn(entry);
         } else if (tag == QLatin1String("%>")) {
@@ -267,7 +301,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         const QString &entry = lines.at(link.line);
         // The title as saved, blanks and all, where simplifying changed it.
         const QString saved = shown.size() + 2 == entry.size() ? QString() : entry.mid(2).trimmed();
-        return matcher.find(titleOfSimplified(shown), record.firstAuthor, record.doi, saved);
+        return matcher.find(titleOfSimplified(shown), record.firstAuthor, record.doi, saved, record.fields);
     };
     {
         RecordFacts record;

@@ -2,13 +2,13 @@
 #define ENWLINK_ENWWRITER_H
 
 #include "engine/engineutil.h"
+#include "engine/fulltextmatcher.h"
 
 #include <QFileInfoList>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
-class FullTextMatcher;
 class QTextCodec;
 
 // A title line starts with "%T" in either letter case.
@@ -27,6 +27,7 @@ struct RecordFacts
     QString doi;         // of the first "%R" line that holds one ("10.…/…"), without "doi:" or a resolver
     QStringList attachments; // the paths its "%>" lines name (a file:// URL as its local path)
     QVector<int> attachmentLines; // where those lines are
+    RecordFields fields;          // its authors' family names and number, its year
 };
 RecordFacts recordFactsIn(const QStringList &lines, int from, int *end);
 

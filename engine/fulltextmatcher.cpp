@@ -3,6 +3,7 @@
 #include "engine/editdistance.h"
 #include "engine/engineutil.h"
 #include "engine/hashfilter.h"
+#include "engine/publishernames.h"
 
 #include <algorithm>
 
@@ -190,6 +191,21 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
             addTo(m_skeletonFilter, slotHash(SkeletonHash().add(repeated).value()));
         }
     }
+    // The names a reference manager may have made: a word, then a "-", "_"
+    // or a digit.
+    for (int i = 0; i < count; ++i) {
+        const QStringView name = baseName(i);
+        const std::uint64_t word = leadingWordHash(name);
+        if (word != 0 && std::any_of(name.begin(), name.end(), [](QChar c) {
+                return c == QLatin1Char('-') || c == QLatin1Char('_') || (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
+            }))
+            m_byLeadingWord.push_back({word, i});
+    }
+    std::sort(m_byLeadingWord.begin(), m_byLeadingWord.end());
+    m_leadingFilter.assign(std::max<size_t>(16, tableSize / 16), 0);
+    for (const auto &entry : m_byLeadingWord)
+        addTo(m_leadingFilter, slotHash(entry.first));
+
     if (m_threshold > 0) {
         std::vector<QStringView> names;
         names.reserve(size_t(count));
@@ -200,21 +216,26 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
 }
 
 FullTextMatch IndexedFullTextMatcher::find(const QString &givenTitle, const QString &givenAuthor,
-                                           const QString &doi, const QString &savedTitle) const
+                                           const QString &doi, const QString &savedTitle,
+                                           const RecordFields &fields) const
 {
     if (givenTitle.isEmpty())
         return {}; // says nothing about any file name
     const QString title = givenTitle.normalized(QString::NormalizationForm_C);
-    // 1. The title itself.
+    // 1. The title itself; and the reference managers' names of the record,
+    // whose cuts are counted like CNKI's.
     const int exact = firstNamed(title);
     const bool isExact = exact >= 0 && !isExcluded(exact);
+    const ManagerNames managers = managerNames(title, fields.authorYear);
     if (isExact && !m_cutMarks)
-        return {exact, true, NameStrength::Exact};
+        return {exact, true, NameStrength::Exact, false, false, managers.anyCut};
+    const QStringList publisherNames = publisherFileNames(doi, fields.urls);
     // No file name is a renaming of the title, alone or joined to the first
     // author (a cut may keep less of it, a DOI name none; with those about,
     // this is not asked): the near pass is all there is.
     const QString firstAuthor = givenAuthor.normalized(QString::NormalizationForm_C);
-    if (!m_cutMarks && !doi.startsWith(QLatin1String("10."))) {
+    if (!m_cutMarks && !doi.startsWith(QLatin1String("10.")) && publisherNames.isEmpty() && managers.whole < 0
+        && managers.anyCut < 0) {
         SkeletonHash skeleton;
         skeleton.add(title);
         bool named = mayHold(m_skeletonFilter, slotHash(skeleton.value()));
@@ -229,18 +250,32 @@ FullTextMatch IndexedFullTextMatcher::find(const QString &givenTitle, const QStr
     QStringList authors;
     for (const QStringView author : authorForms(firstAuthor))
         authors.append(author.toString());
-    const RecordNames names = recordNames(
+    RecordNames names = recordNames(
         title, authors, doi, savedTitle.isNull() ? title : savedTitle.normalized(QString::NormalizationForm_C),
         m_cutMarks);
+    for (const QString &name : publisherNames) {
+        names.own.append({name, QString()});
+        names.tied.append({name, QString()});
+    }
     // The file the title's cuts name, linked or not: the writer counts the titles it fits.
-    const int cut = firstCaseless(names.cuts, false);
+    int cut = firstCaseless(names.cuts, false);
+    if (managers.anyCut >= 0 && (cut < 0 || managers.anyCut < cut))
+        cut = managers.anyCut;
     if (isExact)
         return {exact, true, NameStrength::Exact, false, false, cut};
-    const int own = firstCaseless(names.own);
-    if (own >= 0)
-        return {own, false, NameStrength::Own, false, firstCaseless(names.tied) == own, cut};
+    const int renamed = firstCaseless(names.own);
+    int own = renamed;
+    for (const int file : {managers.whole, managers.cut}) {
+        if (file >= 0 && (own < 0 || file < own))
+            own = file;
+    }
+    if (own >= 0) {
+        const bool byCut = own == managers.cut && own != managers.whole && own != renamed;
+        const bool tied = own != renamed || firstCaseless(names.tied) == own;
+        return {own, false, NameStrength::Own, byCut, tied, cut};
+    }
     // 3. Cuts, and copies of this record's names.
-    const int openCut = isExcluded(cut) ? firstCaseless(names.cuts) : cut;
+    const int openCut = firstCaseless(names.cuts);
     int weak = openCut;
     for (const int file : {firstIn(m_byCopy, names.own), firstIn(m_byCopy, names.cuts),
                            firstIn(m_byRepeat, names.tied), firstIn(m_byRepeat, names.tiedCuts)}) {
@@ -311,4 +346,32 @@ int IndexedFullTextMatcher::firstNamed(QStringView first, QStringView second) co
 int IndexedFullTextMatcher::nearMatch(const QString &title) const
 {
     return m_near ? m_near->find(localBytes(title), excluded()) : -1;
+}
+
+IndexedFullTextMatcher::ManagerNames IndexedFullTextMatcher::managerNames(const QString &title,
+                                                                          const AuthorYearFields &fields) const
+{
+    ManagerNames found;
+    if (fields.families.isEmpty() || m_byLeadingWord.empty())
+        return found;
+    const std::uint64_t word = leadingWordHash(fields.families.first());
+    if (word == 0 || !mayHold(m_leadingFilter, slotHash(word)))
+        return found;
+    const auto first = std::lower_bound(m_byLeadingWord.begin(), m_byLeadingWord.end(), std::make_pair(word, -1));
+    if (first == m_byLeadingWord.end() || first->first != word)
+        return found;
+    const AuthorYearNames names(title, fields);
+    for (auto entry = first; entry != m_byLeadingWord.end() && entry->first == word; ++entry) {
+        const int file = entry->second; // in list order
+        const AuthorYearFit fit = names.fit(caselessName(file));
+        if (fit == AuthorYearFit::Whole && found.whole < 0 && !isExcluded(file))
+            found.whole = file;
+        if (fit == AuthorYearFit::Cut) {
+            if (found.anyCut < 0)
+                found.anyCut = file;
+            if (found.cut < 0 && !isExcluded(file))
+                found.cut = file;
+        }
+    }
+    return found;
 }

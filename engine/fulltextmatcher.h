@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "engine/authoryearnames.h"
 #include "engine/namerules.h"
 #include "engine/nearsearch.h"
 
@@ -29,13 +30,23 @@ struct FullTextMatch
     int cutFile = -1;   // the first file one of the title's cuts names (when any name is cut)
 };
 
+// What else a record says that names its file: its authors and year, as
+// reference managers name files, and its URLs, as publishers do.
+struct RecordFields
+{
+    AuthorYearFields authorYear;
+    QStringList urls;
+};
+
 // Chooses the full text for a title in four passes, each tried only when the
 // ones before found nothing; in each, the first file in list order wins:
 // 1. exact: the base name equals the title (case-sensitive);
 // 2. own: compared without letter case, the base name is one of this record's
 //    own names (recordNames: the title, or its browser-saved or CNKI renaming,
-//    alone or + "_" + the first author or the author's family name, or the
-//    DOI's file name);
+//    alone or + "_" + the first author or the author's family name, the DOI's
+//    file name, or a publisher's name of it, publisherFileNames), or a
+//    reference manager's name of its authors, year and title (AuthorYearNames;
+//    one with a cut title counts as a cut);
 // 3. weak: it is one of this record's cut names, or, with its copy marks
 //    (" - 副本", " - Copy") taken off, an own or cut name, or, with its repeat
 //    marks (" (1)") taken off too, an own or cut name that holds the author or
@@ -56,7 +67,8 @@ public:
     // `savedTitle`, when not null, is the title with its blanks as the line
     // has them (the title itself has them simplified): CNKI cuts that one.
     virtual FullTextMatch find(const QString &title, const QString &firstAuthor = QString(),
-                               const QString &doi = QString(), const QString &savedTitle = QString()) const = 0;
+                               const QString &doi = QString(), const QString &savedTitle = QString(),
+                               const RecordFields &fields = RecordFields()) const = 0;
 
 private:
     mutable const std::vector<bool> *m_excluded = nullptr; // of one writing's second look
@@ -79,7 +91,8 @@ public:
                            NearSearch search = NearSearch::Cheaper);
     ~IndexedFullTextMatcher() override;
     FullTextMatch find(const QString &title, const QString &firstAuthor = QString(),
-                       const QString &doi = QString(), const QString &savedTitle = QString()) const override;
+                       const QString &doi = QString(), const QString &savedTitle = QString(),
+                       const RecordFields &fields = RecordFields()) const override;
 
 private:
     // The first file whose base name is `first` (+ "_" + `second`, unless that
@@ -94,6 +107,13 @@ private:
     int firstIn(const QHash<QString, std::vector<int>> &table, const QVector<JoinedName> &names) const;
     QString caselessName(int file) const;
     int nearMatch(const QString &title) const;
+    struct ManagerNames
+    {
+        int whole = -1;  // the first open file named with the whole title
+        int cut = -1;    // the first open file named with a cut one
+        int anyCut = -1; // the same, open or not
+    };
+    ManagerNames managerNames(const QString &title, const AuthorYearFields &fields) const;
     QStringView baseName(int file) const // in NFC
     {
         const NameSpan &span = m_nameSpans[size_t(file)];
@@ -127,6 +147,9 @@ private:
     bool m_cutMarks = false;                   // whether any name holds "..." or "_省略_"
     std::vector<std::uint64_t> m_skeletonFilter; // the names' skeletons (SkeletonHash), marked ones also unmarked
     std::unique_ptr<NearNameSearch> m_near;    // when the threshold is not 0
+    std::vector<std::pair<std::uint64_t, int>> m_byLeadingWord; // names a manager may have made, by
+                                               // leadingWordHash, sorted
+    std::vector<std::uint64_t> m_leadingFilter; // which of those hashes there are
 };
 
 #endif

@@ -291,6 +291,15 @@ void TestWriter::matching_data()
                         QStringLiteral("%A 王强\r\n"), "%T " + part2 + "\r\n"})
         << QStringList({"W:\"%T " + part1 + "\" " + missMessage, "W:\"%T " + part2 + "\" " + missMessage,
                         QStringLiteral("W:\"截断文件名对应多条题录，未按截断链接:@/") + seriesCut + " (2)\""}) << 0;
+    const QStringList parts({"%0 A\r\n", "%A Smith, J.\r\n", "%D 2020\r\n", "%T Deep learning for cells: part one\r\n",
+                             "\r\n", "%0 B\r\n", "%A Smith, J.\r\n", "%D 2021\r\n",
+                             "%T Deep learning for cells: part two\r\n"});
+    QTest::newRow("a manager's cut name that fits two titles links neither")
+        << utf8 << QStringList({"Smith - 2020 - Deep learning for cells.pdf"}) << parts << 0 << parts
+        << QStringList({"W:\"%T Deep learning for cells: part one\" " + missMessage,
+                        "W:\"%T Deep learning for cells: part two\" " + missMessage,
+                        QStringLiteral("W:\"截断文件名对应多条题录，未按截断链接:@/Smith - 2020 - Deep learning for cells.pdf (2)\"")})
+        << 0;
     QTest::newRow("a cut that fits one title links it")
         << utf8 << QStringList({seriesCut})
         << QStringList({"%0 A\r\n", QStringLiteral("%A 王强\r\n"), "%T " + part1 + "\r\n"}) << 0
@@ -376,7 +385,7 @@ void TestWriter::matching()
 
 void TestWriter::namingRules_data()
 {
-    // One record (author, DOI, title) against a library; which file it links, if any.
+    // One record (authors, DOI, title, year) against a library; which file it links, if any.
     QTest::addColumn<QString>("author");
     QTest::addColumn<QString>("doi");
     QTest::addColumn<QString>("title");
@@ -384,14 +393,60 @@ void TestWriter::namingRules_data()
     QTest::addColumn<int>("threshold");
     QTest::addColumn<int>("linked"); // position in `files`, -1 for none
     QTest::addColumn<bool>("exact");
+    QTest::addColumn<QString>("year"); // of a "%D" line, none when empty
 
     const QString graph = QStringLiteral("图像分割：方法、应用与展望——一个综述");
     const QString kg = QStringLiteral("面向大规模知识图谱的分布式存储与查询优化关键技术研究——以开放领域问答系统为例");
     const QString mm = QStringLiteral("基于深度学习的多模态图像识别：面向复杂场景的鲁棒特征提取与融合方法研究");
     auto row = [](const char *name, const QString &author, const QString &title, const QStringList &files,
-                  int linked, int threshold = 0, const QString &doi = QString(), bool exact = false) {
-        QTest::newRow(name) << author << doi << title << files << threshold << linked << exact;
+                  int linked, int threshold = 0, const QString &doi = QString(), bool exact = false,
+                  const QString &year = QString()) {
+        QTest::newRow(name) << author << doi << title << files << threshold << linked << exact << year;
     };
+    // Reference managers' names: their authors, year and title, at distance 0.
+    auto managed = [&row](const char *name, const QString &authors, const QString &year, const QString &title,
+                          const QString &file, int linked) {
+        row(name, authors, title, {file}, linked, 0, QString(), false, year);
+    };
+    const QString cells = QStringLiteral("Deep learning for cells: a survey of methods");
+    managed("Zotero: two authors", "Smith, J.;Jones, A.", "2020", cells,
+            "Smith and Jones - 2020 - Deep learning for cells a survey of methods.pdf", 0);
+    managed("Zotero 6: et al., the title cut at 50", "Smith, J.;Jones, A.;Lee, K.", "2020",
+            "Deep learning for cells and tissues in the age of single cell genomics",
+            "Smith et al. - 2020 - Deep learning for cells and tissues in the age of s.pdf", 0);
+    managed("Zotero in Chinese: 和", "Park, S.;Jin, H.", "2019", cells,
+            QStringLiteral("Park和Jin - 2019 - Deep learning for cells a survey of methods.pdf"), 0);
+    managed("Zotero in Chinese: 等", "Li, X.;Wang, Y.;Zhao, Z.", "2019", cells,
+            QStringLiteral("Li 等 - 2019 - Deep learning for cells a survey of methods.pdf"), 0);
+    managed("ZotFile: cut at the colon", "Smith, J.;Jones, A.", "2020", cells,
+            "Smith_Jones_2020_Deep learning for cells.pdf", 0);
+    managed("Mendeley: three authors", "Smith, J.;Jones, A.;Lee, K.", "2020", cells,
+            "Smith, Jones, Lee - 2020 - Deep learning for cells a survey of methods.pdf", 0);
+    managed("Mendeley: no year", "John Smith", "", cells, "Smith - Unknown - Deep learning for cells a survey of methods.pdf", 0);
+    managed("JabRef: key with the first word", "Smith, J.", "2020 Mar", cells,
+            "smith2020deep - Deep learning for cells_ a survey of methods.pdf", 0);
+    managed("EndNote: cut at 20", "Smith, J.", "2020", cells, "Smith-2020-Deep learning for ce.pdf", 0);
+    managed("print year one later", "Smith, J.", "2020", cells, "Smith - 2021 - Deep learning for cells a survey of methods.pdf", 0);
+    managed("a year two apart", "Smith, J.", "2020", cells, "Smith - 2022 - Deep learning for cells a survey of methods.pdf", -1);
+    managed("another author", "Smith, J.", "2020", cells, "Jones - 2020 - Deep learning for cells a survey of methods.pdf", -1);
+    managed("the second author alone", "Smith, J.;Jones, A.", "2020", cells,
+            "Jones - 2020 - Deep learning for cells a survey of methods.pdf", -1);
+    managed("a cut under 20 characters", "Smith, J.", "2020", cells, "Smith - 2020 - Deep learning for.pdf", -1);
+    managed("a year where the record has none", "Smith, J.", "", cells,
+            "Smith - 1999 - Deep learning for cells a survey of methods.pdf", 0);
+    managed("et al. for two authors", "Smith, J.;Jones, A.", "2020", cells,
+            "Smith et al. - 2020 - Deep learning for cells a survey of methods.pdf", -1);
+    // Publishers' names of the DOI.
+    row("DOI suffix", "", cells, {"s41598-021-91064-y.pdf"}, 0, 0, "10.1038/s41598-021-91064-y");
+    row("DOI's last segment", "", cells, {"btac020.pdf"}, 0, 0, "https://doi.org/10.1093/bioinformatics/btac020");
+    row("a short DOI suffix", "", cells, {"a1234.pdf"}, -1, 0, "10.1000/a1234");
+    row("a DOI suffix of digits", "", cells, {"3514221.pdf"}, -1, 0, "10.1145/3514221");
+    row("a DOI suffix with dots", "", cells, {"3514221.3517872.pdf"}, 0, 0, "10.1145/3514221.3517872");
+    row("another DOI that starts alike", "", cells, {"s41598-021-91064-y.pdf"}, -1, 0, "10.1038/s41598-021");
+    row("bioRxiv", "", cells, {"2020.01.01.123456v2.full.pdf"}, 0, 0, "10.1101/2020.01.01.123456");
+    row("arXiv", "", cells, {"2101.00001v3.pdf"}, 0, 0, "10.48550/arXiv.2101.00001");
+    row("Elsevier", "", cells, {"1-s2.0-S0304397500001234-main.pdf"}, 0, 0, "10.1016/S0304-3975(00)00123-4");
+    row("SSRN", "", cells, {"SSRN-id3456789.pdf"}, 0, 0, "10.2139/ssrn.3456789");
     row("old era: punctuation as _", QStringLiteral("李华"), graph,
         {QStringLiteral("图像分割_方法_应用与展望_一个综述_李华.pdf")}, 0);
     row("old era: upper-cased latin", "Lee", "Graph theory: a survey", {"GRAPH THEORY_A SURVEY_Lee.pdf"}, 0);
@@ -458,7 +513,8 @@ void TestWriter::namingRules_data()
     row("new era: 30 characters are cut", "", QStringLiteral("面向大规模知识图谱的分布式存储与查询优化关键技术研究以问答系"), {QStringLiteral("面向大规模知识图谱的分布式...询优化关键技术研究以问答系.pdf")}, 0);
     row("a title too short to be cut", QStringLiteral("王强"), QStringLiteral("知识图谱研究"),
         {QStringLiteral("知识图谱_省略_研究_王强.caj")}, -1);
-    row("cnki file code", "", QStringLiteral("中国科技期刊研究"), {"ZZXX200402047.caj"}, -1, 2, "10.1/ZZXX200402047");
+    row("a DOI suffix that is CNKI's file code", "", QStringLiteral("中国科技期刊研究"), {"ZZXX200402047.caj"}, 0, 2,
+        "10.1/ZZXX200402047");
     row("title of punctuation only", "", QStringLiteral("？"), {QStringLiteral("——.pdf"), "_.pdf"}, -1);
     // Another paper's file: numbers, symbols and marks are part of the title.
     row("a subscript", "", "CO adsorption on zeolite 13X", {QStringLiteral("CO₂ adsorption on zeolite 13X.pdf")}, -1, 2);
@@ -492,11 +548,14 @@ void TestWriter::namingRules()
     QFETCH(int, threshold);
     QFETCH(int, linked);
     QFETCH(bool, exact);
+    QFETCH(QString, year);
 
     const LocaleCodec codec("GBK");
     QStringList lines({"%0 Journal Article\r\n", "%A " + author + "\r\n", "%T " + title + "\r\n"});
     if (!doi.isEmpty())
         lines.append("%R " + doi + "\r\n");
+    if (!year.isEmpty())
+        lines.append("%D " + year + "\r\n");
     const QString out = m_root + "/rules.enw";
     LogCapture capture;
     QCOMPARE(writeLinkedEnw(lines, fullTexts(files), out, m_codec, threshold), linked < 0 ? 0 : 1);

@@ -35,7 +35,9 @@ const QFileInfoList &fullTexts()
                                  "/lib/\xE6\x95\xB0\xE6\x8D\xAE\xE6\x8C\x96\xE6\x8E\x98.caj",
                                  "/lib/\xE6\x95\xB0\xE6\x8D\xAE.pdf", "/lib/ab\xE6\x95\xB0 c.PDF",
                                  "/lib/Deep learning_Zhang.pdf", "/lib/DEEP LEARNING_ZHANG, S (1).pdf",
-                                 "/lib/10.1002@pam.21831.pdf", "/lib/Title_省略_tle_Li.nh", "/lib/Tit...Li.kdh"})
+                                 "/lib/10.1002@pam.21831.pdf", "/lib/Title_省略_tle_Li.nh", "/lib/Tit...Li.kdh",
+                                 "/lib/Zhang and Li - 2020 - Deep learning.pdf", "/lib/Zhang_2019_Title.pdf",
+                                 "/lib/Zhang - 2021 - Version 2.pdf", "/lib/PAM.21831.pdf", "/lib/zhang2020deep - x.pdf"})
             list.append(QFileInfo(QString::fromUtf8(path)));
         return list;
     }();
@@ -51,6 +53,7 @@ struct Record
     QString author, doi;
     QStringList attached;
     QList<int> attachedLines;
+    RecordFields fields; // the first three family names, the number of authors, the year
 };
 
 Record recordAt(const QStringList &lines, int from)
@@ -67,9 +70,28 @@ Record recordAt(const QStringList &lines, int from)
     for (int i = from; i < record.end; ++i) {
         const QString tag = lines.at(i).left(2).toUpper();
         const QString text = lines.at(i).mid(2);
-        if (tag == QLatin1String("%A") && !authorSeen) {
-            record.author = text.section(QRegularExpression(QStringLiteral("[;\uFF1B]")), 0, 0).simplified();
-            authorSeen = !record.author.isEmpty(); // an empty line names no author
+        if (tag == QLatin1String("%A")) {
+            for (const QString &part : text.split(QRegularExpression(QStringLiteral("[;\uFF1B]")))) {
+                const QString author = part.simplified();
+                if (author.isEmpty()) // an empty entry names no author
+                    continue;
+                if (!authorSeen)
+                    record.author = author;
+                authorSeen = true;
+                AuthorYearFields &ay = record.fields.authorYear;
+                ++ay.authors;
+                if (ay.families.size() < 3) {
+                    const QRegularExpressionMatch latin =
+                        QRegularExpression(QStringLiteral("^[\\x{0}-\\x{24F}]* ([\\x{0}-\\x{24F}]+)$")).match(author);
+                    ay.families << (author.contains(',') ? author.section(',', 0, 0).trimmed()
+                                    : latin.hasMatch()   ? latin.captured(1)
+                                                         : author);
+                }
+            }
+        } else if (tag == QLatin1String("%D") && record.fields.authorYear.year == 0) {
+            const QRegularExpressionMatch year =
+                QRegularExpression(QStringLiteral("(?<![0-9])([12][0-9]{3})(?![0-9])")).match(text);
+            record.fields.authorYear.year = year.hasMatch() ? year.captured(1).toInt() : 0;
         } else if (tag == QLatin1String("%R") && !doiSeen) {
             QString doi = text.trimmed();
             doi.remove(QRegularExpression(QStringLiteral("^(doi:|https?://(dx\\.)?doi\\.org/)"),
@@ -139,8 +161,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             record = recordAt(lines, at);
         if (!isTitleLine(line))
             continue;
-        const FullTextMatch fast = indexed.find(titleOf(line), record.author, record.doi);
-        const FullTextMatch slow = linear.find(titleOf(line), record.author, record.doi);
+        const FullTextMatch fast = indexed.find(titleOf(line), record.author, record.doi, QString(), record.fields);
+        const FullTextMatch slow = linear.find(titleOf(line), record.author, record.doi, QString(), record.fields);
         if (fast.index != slow.index || fast.exact != slow.exact || fast.strength != slow.strength
             || fast.cutFile != slow.cutFile)
             std::abort();
@@ -156,7 +178,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int files = fullTexts().size();
     auto again = [&](const Pick &pick, const std::vector<bool> &excluded) {
         linear.setExcluded(&excluded);
-        const FullTextMatch match = linear.find(titleOf(lines.at(pick.line)), pick.record.author, pick.record.doi);
+        const FullTextMatch match = linear.find(titleOf(lines.at(pick.line)), pick.record.author, pick.record.doi,
+                                                QString(), pick.record.fields);
         linear.setExcluded(nullptr);
         return match;
     };

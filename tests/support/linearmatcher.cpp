@@ -163,6 +163,155 @@ int countsApart(const LinearFullTextMatcher::ByteCounts &a, const LinearFullText
     return apart;
 }
 
+// The publishers' names, from the DOI's parts and the URLs.
+QStringList publisherNames(const QString &doi, const QStringList &urls)
+{
+    QStringList names;
+    auto versions = [&names](const QString &id, const QString &after) {
+        for (const char *v : {"v1", "v2", "v3", "v4", "v5", "v6", "v7", "v8", "v9"})
+            names << id + QLatin1String(v) + after;
+    };
+    auto longEnough = [](const QString &part) {
+        return part.size() >= 6 && !QRegularExpression(QStringLiteral("^[0-9]+$")).match(part).hasMatch();
+    };
+    const QRegularExpressionMatch parts = QRegularExpression(QStringLiteral("^(10\\.[^/]+)/(.+)$")).match(doi);
+    if (parts.hasMatch()) {
+        const QString prefix = parts.captured(1), suffix = parts.captured(2);
+        const QStringList segments = suffix.split(QLatin1Char('/'));
+        if (segments.size() == 1 && longEnough(suffix))
+            names << suffix;
+        if (segments.size() > 1 && longEnough(segments.last()))
+            names << segments.last();
+        if (prefix == QLatin1String("10.1101") && longEnough(suffix))
+            versions(suffix, QStringLiteral(".full"));
+        if (prefix == QLatin1String("10.48550") && suffix.left(6).toLower() == QLatin1String("arxiv.")) {
+            names << suffix.mid(6);
+            versions(suffix.mid(6), QString());
+        }
+        if (prefix == QLatin1String("10.1016") && suffix.at(0).toUpper() == QLatin1Char('S')) {
+            QString pii;
+            for (const QChar c : suffix)
+                if ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('z')))
+                    pii += c.toUpper();
+            if (pii.size() == 17)
+                names << QStringLiteral("1-s2.0-%1-main").arg(pii);
+        }
+        if (prefix == QLatin1String("10.2139") && suffix.left(5).toLower() == QLatin1String("ssrn."))
+            names << QStringLiteral("ssrn-") + suffix.mid(5) << QStringLiteral("SSRN-id") + suffix.mid(5);
+    }
+    for (const QString &url : urls) {
+        const QString lower = url.toLower();
+        const int abs = std::max(lower.indexOf(QLatin1String("arxiv.org/abs/")), lower.indexOf(QLatin1String("arxiv.org/pdf/")));
+        if (abs > 0 && lower.startsWith(QLatin1String("http"))) {
+            QString id = url.mid(abs + 14);
+            id.remove(QRegularExpression(QStringLiteral("(v[0-9]+)?(\\.pdf)?$"), QRegularExpression::CaseInsensitiveOption));
+            if (QRegularExpression(QStringLiteral("^[0-9]{4}\\.[0-9]{4,5}$")).match(id).hasMatch()) {
+                names << id;
+                versions(id, QString());
+            }
+        }
+        const int pii = lower.indexOf(QLatin1String("sciencedirect.com/science/article/"));
+        const int at = lower.indexOf(QLatin1String("/pii/"));
+        if (pii > 0 && at > pii && url.size() >= at + 5 + 17)
+            names << QStringLiteral("1-s2.0-") + url.mid(at + 5, 17).toUpper() + QStringLiteral("-main");
+        const QRegularExpressionMatch ssrn = QRegularExpression(QStringLiteral("ssrn\\.com/.*abstract(_id)?=([0-9]+)"),
+                                                                QRegularExpression::CaseInsensitiveOption).match(url);
+        if (ssrn.hasMatch() && ssrn.captured(2).size() >= 4)
+            names << QStringLiteral("ssrn-") + ssrn.captured(2) << QStringLiteral("SSRN-id") + ssrn.captured(2);
+    }
+    QStringList keys;
+    for (const QString &name : names)
+        keys << keyOf(name);
+    return keys;
+}
+
+// The reference managers' names, as regular expressions of the part before
+// the title, and the title's forms each may end with.
+struct ManagerForms
+{
+    QList<QRegularExpression> heads;
+    QStringList wholes, cuts;
+};
+
+ManagerForms managerForms(const QString &title, const AuthorYearFields &fields)
+{
+    ManagerForms forms;
+    if (fields.families.isEmpty() || keyOf(fields.families.first()).isEmpty())
+        return forms;
+    QStringList f;
+    for (const QString &family : fields.families)
+        f << QRegularExpression::escape(keyOf(family));
+    QStringList authors({f[0]});
+    if (fields.authors == 2 && f.size() >= 2)
+        authors << f[0] + " and " + f[1] << f[0] + "_" + f[1] << f[0] + ", " + f[1] << f[0] + " & " + f[1]
+                << f[0] + QStringLiteral("和") + f[1];
+    if (fields.authors == 3 && f.size() >= 3)
+        authors << f[0] + ", " + f[1] + ", " + f[2];
+    if (fields.authors >= 3)
+        authors << f[0] + " et al" << f[0] + " et al\\." << f[0] + QStringLiteral("等") << f[0] + QStringLiteral(" 等");
+    const QString years = fields.year == 0
+                              ? QStringLiteral("[12][0-9]{3}")
+                              : QStringLiteral("(?:%1|%2|%3)").arg(fields.year - 1).arg(fields.year).arg(fields.year + 1);
+    // A year is never followed by another digit.
+    const QString year = years + QStringLiteral("(?![0-9])");
+    QString word = keyOf(title);
+    word = word.left(int(std::find_if(word.begin(), word.end(), [](QChar c) { return !c.isLetter(); }) - word.begin()));
+    for (const QString &a : authors) {
+        QStringList heads({a + year + " - "});
+        if (!word.isEmpty())
+            heads << a + year + QRegularExpression::escape(word) + " - ";
+        for (const QString &s : {QStringLiteral(" - "), QStringLiteral("_"), QStringLiteral("-")}) {
+            heads << a + s + year + s;
+            if (fields.year == 0)
+                heads << a + s << a + s + "unknown" + s;
+        }
+        for (const QString &head : heads)
+            forms.heads << QRegularExpression("^" + head + "(.*)$");
+    }
+    auto rules = [](const QString &text) {
+        QString deleted, dashed, underscored;
+        for (const QChar c : text) {
+            const bool forbidden = QStringLiteral("/\\?*:|\"<>").contains(c);
+            deleted += forbidden ? QString() : QString(c);
+            dashed += c == QLatin1Char('/') || c == QLatin1Char('\\') ? QStringLiteral("-")
+                      : c == QLatin1Char('?') || c == QLatin1Char(':') ? QStringLiteral(" -") : QString(c);
+            underscored += forbidden ? QStringLiteral("_") : QString(c);
+        }
+        QStringList keys;
+        for (const QString &form : {text, deleted, dashed, underscored})
+            if (!keyOf(form).isEmpty() && !keys.contains(keyOf(form)))
+                keys << keyOf(form);
+        return keys;
+    };
+    forms.wholes = rules(title);
+    const int mark = title.indexOf(QRegularExpression(QStringLiteral("[:.?!]")));
+    if (mark > 0)
+        for (const QString &key : rules(title.left(mark).trimmed()))
+            if (!forms.wholes.contains(key))
+                forms.cuts << key;
+    return forms;
+}
+
+// 2 for a name of the whole title, 1 for one of a cut title, else 0.
+int managerFit(const ManagerForms &forms, const QString &caseless)
+{
+    int best = 0;
+    for (const QRegularExpression &head : forms.heads) {
+        const QRegularExpressionMatch match = head.match(caseless);
+        if (!match.hasMatch())
+            continue;
+        const QString rest = match.captured(1).trimmed();
+        if (rest.isEmpty())
+            continue;
+        if (forms.wholes.contains(rest))
+            best = 2;
+        else if (forms.cuts.contains(rest) || (rest.size() >= 20 && std::any_of(forms.wholes.begin(), forms.wholes.end(), [&](const QString &w) { return w.startsWith(rest); }))
+                 || (rest.size() >= 20 && std::any_of(forms.cuts.begin(), forms.cuts.end(), [&](const QString &w) { return w.startsWith(rest); })))
+            best = std::max(best, 1);
+    }
+    return best;
+}
+
 } // namespace
 
 LinearFullTextMatcher::LinearFullTextMatcher(const QFileInfoList &fullTexts, int threshold)
@@ -179,7 +328,8 @@ LinearFullTextMatcher::LinearFullTextMatcher(const QFileInfoList &fullTexts, int
 }
 
 FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QString &givenAuthor,
-                                          const QString &doi, const QString &savedTitle) const
+                                          const QString &doi, const QString &savedTitle,
+                                          const RecordFields &fields) const
 {
     if (givenTitle.isEmpty())
         return {};
@@ -231,6 +381,10 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
             add(tied, QString(doi).replace('/', separator));
         }
     }
+    for (const QString &name : publisherNames(doi, fields.urls)) {
+        add(own, name);
+        add(tied, name);
+    }
     for (const QString &c : cuts) {
         add(cutNames, c);
         for (const QString &author : authorNames) {
@@ -238,17 +392,28 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
             add(tiedCuts, c + "_" + author);
         }
     }
+    // How each file fits the managers' names of the record.
+    const ManagerForms managers = managerForms(title, fields.authorYear);
+    std::vector<int> managerFits(size_t(m_fullTexts.size()), 0);
+    if (!managers.heads.isEmpty()) {
+        for (int i = 0; i < m_fullTexts.size(); ++i)
+            managerFits[size_t(i)] = managerFit(managers, m_caseless.at(i));
+    }
     // The first file a cut names, excluded or not: the writer counts the records it fits.
     int cutFile = -1;
     for (int i = 0; i < m_fullTexts.size() && cutFile < 0; ++i) {
-        if (holds(cutNames, m_caseless.at(i)))
+        if (holds(cutNames, m_caseless.at(i)) || managerFits[size_t(i)] == 1)
             cutFile = i;
     }
     if (isExact)
         return {exact, true, NameStrength::Exact, false, false, cutFile};
     for (int i = 0; i < m_fullTexts.size(); ++i) {
-        if (!isExcluded(i) && holds(own, m_caseless.at(i)))
+        if (isExcluded(i))
+            continue;
+        if (holds(own, m_caseless.at(i)))
             return {i, false, NameStrength::Own, false, holds(tied, m_caseless.at(i)), cutFile};
+        if (managerFits[size_t(i)] > 0)
+            return {i, false, NameStrength::Own, managerFits[size_t(i)] == 1, true, cutFile};
     }
     for (int i = 0; i < m_fullTexts.size(); ++i) {
         if (isExcluded(i))

@@ -19,7 +19,8 @@ public:
 
     LinearFullTextMatcher(const QFileInfoList &fullTexts, int threshold);
     FullTextMatch find(const QString &title, const QString &firstAuthor = QString(),
-                       const QString &doi = QString(), const QString &savedTitle = QString()) const override;
+                       const QString &doi = QString(), const QString &savedTitle = QString(),
+                       const RecordFields &fields = RecordFields()) const override;
 
 private:
     QFileInfoList m_fullTexts;
