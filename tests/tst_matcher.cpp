@@ -102,6 +102,7 @@ void TestMatcher::sameChoiceAsLinearScan()
     int nearFound = 0;
     int downloads = 0; // found only by the rule passes
     int folded = 0;    // found by the folded names
+    int managed = 0;   // found through the authors, year and identifiers
 
     for (int library = 0; library < 45; ++library) {
         QStringList seeds;
@@ -117,7 +118,7 @@ void TestMatcher::sameChoiceAsLinearScan()
             seeds.append(randomText(random, 24));
         const QStringList authors({QString(), QStringLiteral("刘松"), QStringLiteral("Smith, John"),
                                    randomText(random, 3).simplified()});
-        const QStringList dois({QString(), "10.1/ab", "10.2/X.y"});
+        const QStringList dois({QString(), "10.1/ab", "10.2/X.y", "10.1/ab1234567", "10.48550/arXiv.2101.00001"});
         QFileInfoList files;
         const int fileCount = random.bounded(40);
         for (int i = 0; i < fileCount; ++i) {
@@ -133,8 +134,15 @@ void TestMatcher::sameChoiceAsLinearScan()
             if (random.bounded(4) == 0)
                 name = cnkiName(random, seeds.at(random.bounded(seeds.size())).simplified(),
                                 authors.at(1 + random.bounded(3)));
+            if (random.bounded(6) == 0) { // a reference manager's name, of a whole or cut title
+                static const QStringList heads({"Smith - 2020 - ", "Smith_Jones_2021_", "Smith, Jones, Lee - 2019 - ",
+                                                "smith2020 - ", "Smith-2022-", QStringLiteral("刘松等 - 2020 - "),
+                                                "Smith - ", "Smith et al. - 2020 - "});
+                const QString title = seeds.at(random.bounded(seeds.size())).simplified();
+                name = heads.at(random.bounded(heads.size())) + (random.bounded(2) ? title : title.left(18 + random.bounded(6)));
+            }
             if (random.bounded(40) == 0)
-                name = QStringList({"10.1@ab", "10.1_AB", "10.2@x.Y"}).at(random.bounded(3));
+                name = QStringList({"10.1@ab", "10.1_AB", "10.2@x.Y", "ab1234567", "2101.00001v2"}).at(random.bounded(5));
             if (random.bounded(8) == 0)
                 name = name.normalized(QString::NormalizationForm_D); // from a Mac
             const QString folder = QStringLiteral("/lib/f%1/").arg(random.bounded(3));
@@ -153,15 +161,22 @@ void TestMatcher::sameChoiceAsLinearScan()
             for (const QString &title : titles) {
                 const QString author = authors.at(random.bounded(authors.size()));
                 const QString doi = dois.at(random.bounded(dois.size()));
-                const FullTextMatch expected = linear.find(title, author, doi);
-                const FullTextMatch actual = indexed.find(title, author, doi);
+                static const QList<QStringList> families({{}, {"Smith"}, {"Smith", "Jones"}, {"Smith", "Jones", "Lee"},
+                                                          {QStringLiteral("刘松")}});
+                RecordFields fields;
+                fields.authorYear.families = families.at(random.bounded(families.size()));
+                fields.authorYear.authors = fields.authorYear.families.size() + random.bounded(2);
+                fields.authorYear.year = QList<int>({0, 2020, 2022}).at(random.bounded(3));
+                const FullTextMatch expected = linear.find(title, author, doi, QString(), fields);
+                const FullTextMatch actual = indexed.find(title, author, doi, QString(), fields);
                 if (actual.index != expected.index || actual.exact != expected.exact
                     || actual.strength != expected.strength || actual.cutFile != expected.cutFile
-                    || actual.tied != expected.tied)
+                    || actual.tied != expected.tied || actual.cut != expected.cut)
                     QFAIL(qPrintable(QStringLiteral("title '%1' by '%5', threshold %2: %3 instead of %4")
                                          .arg(title).arg(threshold).arg(actual.index).arg(expected.index)
                                          .arg(author)));
                 ++compared;
+                managed += expected.index >= 0 && linear.find(title, author, doi).index != expected.index;
                 nearFound += expected.index >= 0 && !expected.exact;
                 downloads += expected.index >= 0 && linear.find(title).index < 0;
                 folded += expected.index >= 0 && !expected.exact
@@ -174,6 +189,7 @@ void TestMatcher::sameChoiceAsLinearScan()
     QVERIFY(nearFound > compared / 10);
     QVERIFY(downloads > compared / 500);
     QVERIFY(folded > compared / 100);
+    QVERIFY(managed > compared / 100);
 }
 
 void TestMatcher::largeLibraryByDefaultSearch_data()

@@ -1,5 +1,6 @@
 #include "support/linearmatcher.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QTextCodec>
 
@@ -172,9 +173,11 @@ QStringList publisherNames(const QString &doi, const QStringList &urls)
             names << id + QLatin1String(v) + after;
     };
     auto longEnough = [](const QString &part) {
-        return part.size() >= 6 && !QRegularExpression(QStringLiteral("^[0-9]+$")).match(part).hasMatch();
+        static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+        return part.size() >= 6 && !digits.match(part).hasMatch();
     };
-    const QRegularExpressionMatch parts = QRegularExpression(QStringLiteral("^(10\\.[^/]+)/(.+)$")).match(doi);
+    static const QRegularExpression doiParts(QStringLiteral("^(10\\.[^/]+)/(.+)$"));
+    const QRegularExpressionMatch parts = doiParts.match(doi);
     if (parts.hasMatch()) {
         const QString prefix = parts.captured(1), suffix = parts.captured(2);
         const QStringList segments = suffix.split(QLatin1Char('/'));
@@ -204,8 +207,10 @@ QStringList publisherNames(const QString &doi, const QStringList &urls)
         const int abs = std::max(lower.indexOf(QLatin1String("arxiv.org/abs/")), lower.indexOf(QLatin1String("arxiv.org/pdf/")));
         if (abs > 0 && lower.startsWith(QLatin1String("http"))) {
             QString id = url.mid(abs + 14);
-            id.remove(QRegularExpression(QStringLiteral("(v[0-9]+)?(\\.pdf)?$"), QRegularExpression::CaseInsensitiveOption));
-            if (QRegularExpression(QStringLiteral("^[0-9]{4}\\.[0-9]{4,5}$")).match(id).hasMatch()) {
+            static const QRegularExpression ending(QStringLiteral("(v[0-9]+)?(\\.pdf)?$"), QRegularExpression::CaseInsensitiveOption);
+            static const QRegularExpression newId(QStringLiteral("^[0-9]{4}\\.[0-9]{4,5}$"));
+            id.remove(ending);
+            if (newId.match(id).hasMatch()) {
                 names << id;
                 versions(id, QString());
             }
@@ -214,8 +219,9 @@ QStringList publisherNames(const QString &doi, const QStringList &urls)
         const int at = lower.indexOf(QLatin1String("/pii/"));
         if (pii > 0 && at > pii && url.size() >= at + 5 + 17)
             names << QStringLiteral("1-s2.0-") + url.mid(at + 5, 17).toUpper() + QStringLiteral("-main");
-        const QRegularExpressionMatch ssrn = QRegularExpression(QStringLiteral("ssrn\\.com/.*abstract(_id)?=([0-9]+)"),
-                                                                QRegularExpression::CaseInsensitiveOption).match(url);
+        static const QRegularExpression ssrnId(QStringLiteral("ssrn\\.com/.*abstract(_id)?=([0-9]+)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch ssrn = ssrnId.match(url);
         if (ssrn.hasMatch() && ssrn.captured(2).size() >= 4)
             names << QStringLiteral("ssrn-") + ssrn.captured(2) << QStringLiteral("SSRN-id") + ssrn.captured(2);
     }
@@ -229,7 +235,8 @@ QStringList publisherNames(const QString &doi, const QStringList &urls)
 // the title, and the title's forms each may end with.
 struct ManagerForms
 {
-    QList<QRegularExpression> heads;
+    QStringList literalHeads;  // where the record has a year: written out
+    QStringList yearlessHeads; // where it has none: "####" for any year
     QStringList wholes, cuts;
 };
 
@@ -240,7 +247,7 @@ ManagerForms managerForms(const QString &title, const AuthorYearFields &fields)
         return forms;
     QStringList f;
     for (const QString &family : fields.families)
-        f << QRegularExpression::escape(keyOf(family));
+        f << keyOf(family);
     QStringList authors({f[0]});
     if (fields.authors == 2 && f.size() >= 2)
         authors << f[0] + " and " + f[1] << f[0] + "_" + f[1] << f[0] + ", " + f[1] << f[0] + " & " + f[1]
@@ -248,25 +255,28 @@ ManagerForms managerForms(const QString &title, const AuthorYearFields &fields)
     if (fields.authors == 3 && f.size() >= 3)
         authors << f[0] + ", " + f[1] + ", " + f[2];
     if (fields.authors >= 3)
-        authors << f[0] + " et al" << f[0] + " et al\\." << f[0] + QStringLiteral("等") << f[0] + QStringLiteral(" 等");
-    const QString years = fields.year == 0
-                              ? QStringLiteral("[12][0-9]{3}")
-                              : QStringLiteral("(?:%1|%2|%3)").arg(fields.year - 1).arg(fields.year).arg(fields.year + 1);
-    // A year is never followed by another digit.
-    const QString year = years + QStringLiteral("(?![0-9])");
+        authors << f[0] + " et al" << f[0] + " et al." << f[0] + QStringLiteral("等") << f[0] + QStringLiteral(" 等");
     QString word = keyOf(title);
     word = word.left(int(std::find_if(word.begin(), word.end(), [](QChar c) { return !c.isLetter(); }) - word.begin()));
-    for (const QString &a : authors) {
-        QStringList heads({a + year + " - "});
-        if (!word.isEmpty())
-            heads << a + year + QRegularExpression::escape(word) + " - ";
-        for (const QString &s : {QStringLiteral(" - "), QStringLiteral("_"), QStringLiteral("-")}) {
-            heads << a + s + year + s;
-            if (fields.year == 0)
-                heads << a + s << a + s + "unknown" + s;
+    if (fields.year != 0) {
+        for (const QString &a : authors) {
+            for (int year = fields.year - 1; year <= fields.year + 1; ++year) {
+                const QString y = QString::number(year);
+                forms.literalHeads << a + y + " - ";
+                if (!word.isEmpty())
+                    forms.literalHeads << a + y + word + " - ";
+                for (const QString &s : {QStringLiteral(" - "), QStringLiteral("_"), QStringLiteral("-")})
+                    forms.literalHeads << a + s + y + s;
+            }
         }
-        for (const QString &head : heads)
-            forms.heads << QRegularExpression("^" + head + "(.*)$");
+    }
+    // Without a year: any year, or none, or "unknown" ("#" stands for a digit).
+    for (const QString &a : fields.year == 0 ? authors : QStringList()) {
+        forms.yearlessHeads << a + "#### - ";
+        if (!word.isEmpty())
+            forms.yearlessHeads << a + "####" + word + " - ";
+        for (const QString &s : {QStringLiteral(" - "), QStringLiteral("_"), QStringLiteral("-")})
+            forms.yearlessHeads << a + s + "####" + s << a + s << a + s + "unknown" + s;
     }
     auto rules = [](const QString &text) {
         QString deleted, dashed, underscored;
@@ -284,7 +294,8 @@ ManagerForms managerForms(const QString &title, const AuthorYearFields &fields)
         return keys;
     };
     forms.wholes = rules(title);
-    const int mark = title.indexOf(QRegularExpression(QStringLiteral("[:.?!]")));
+    static const QRegularExpression marks(QStringLiteral("[:.?!]"));
+    const int mark = title.indexOf(marks);
     if (mark > 0)
         for (const QString &key : rules(title.left(mark).trimmed()))
             if (!forms.wholes.contains(key))
@@ -296,11 +307,34 @@ ManagerForms managerForms(const QString &title, const AuthorYearFields &fields)
 int managerFit(const ManagerForms &forms, const QString &caseless)
 {
     int best = 0;
-    for (const QRegularExpression &head : forms.heads) {
-        const QRegularExpressionMatch match = head.match(caseless);
-        if (!match.hasMatch())
+    QStringList rests;
+    for (const QString &head : forms.literalHeads) {
+        // A year is never followed by another digit.
+        if (!caseless.startsWith(head))
             continue;
-        const QString rest = match.captured(1).trimmed();
+        const QChar next = caseless.size() > head.size() ? caseless.at(head.size()) : QChar();
+        if (!(head.back().isDigit() && next.isDigit()))
+            rests << caseless.mid(head.size());
+    }
+    for (const QString &head : forms.yearlessHeads) {
+        if (caseless.size() < head.size())
+            continue;
+        bool fits = true;
+        for (int i = 0; i < head.size() && fits; ++i) {
+            const bool digit = head.at(i) == QLatin1Char('#');
+            const bool first = digit && (i == 0 || head.at(i - 1) != QLatin1Char('#'));
+            fits = digit ? caseless.at(i).isDigit() && caseless.at(i).unicode() < 0x80
+                               && (!first || caseless.at(i) == QLatin1Char('1') || caseless.at(i) == QLatin1Char('2'))
+                         : caseless.at(i) == head.at(i);
+            const bool last = digit && (i + 1 == head.size() || head.at(i + 1) != QLatin1Char('#'));
+            if (fits && last && i + 1 < caseless.size() && caseless.at(i + 1).isDigit())
+                fits = false; // a year is never followed by another digit
+        }
+        if (fits)
+            rests << caseless.mid(head.size());
+    }
+    for (QString rest : rests) {
+        rest = rest.trimmed();
         if (rest.isEmpty())
             continue;
         if (forms.wholes.contains(rest))
@@ -393,11 +427,28 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
         }
     }
     // How each file fits the managers' names of the record.
-    const ManagerForms managers = managerForms(title, fields.authorYear);
+    // (Every such name starts with the first family name: only those are tried.)
     std::vector<int> managerFits(size_t(m_fullTexts.size()), 0);
-    if (!managers.heads.isEmpty()) {
-        for (int i = 0; i < m_fullTexts.size(); ++i)
-            managerFits[size_t(i)] = managerFit(managers, m_caseless.at(i));
+    const QString firstFamily = fields.authorYear.families.isEmpty() ? QString() : keyOf(fields.authorYear.families.first());
+    ManagerForms managers;
+    bool made = false;
+    for (int i = 0; i < m_fullTexts.size() && !firstFamily.isEmpty(); ++i) {
+        if (!m_caseless.at(i).startsWith(firstFamily))
+            continue;
+        if (!made) {
+            // The same question comes again at every threshold: the forms are kept.
+            thread_local QHash<QString, ManagerForms> made;
+            const AuthorYearFields &ay = fields.authorYear;
+            const QString key = QStringList({title, ay.families.join('\n'), QString::number(ay.authors),
+                                             QString::number(ay.year)}).join(QChar(0));
+            if (made.size() > 4096)
+                made.clear();
+            if (!made.contains(key))
+                made.insert(key, managerForms(title, ay));
+            managers = made.value(key);
+        }
+        made = true;
+        managerFits[size_t(i)] = managerFit(managers, m_caseless.at(i));
     }
     // The first file a cut names, excluded or not: the writer counts the records it fits.
     int cutFile = -1;
