@@ -9,6 +9,8 @@
 //   enwbench --generate DIR N            writes the N x N library of the table into DIR
 //   enwbench --generate-shared DIR N     the same with titles that share openings and endings
 //   enwbench --downloads DIR N           N records whose full texts carry download names
+//   enwbench --managers DIR N            N records whose full texts carry reference managers'
+//                                        and publishers' names (and the linear oracle's run)
 //   enwbench --check DIR                 checks DIR/out-product.enw of such a library
 //   enwbench --screenshots EXAMPLES DOCS the README's pictures (scripts/screenshots.sh)
 
@@ -272,11 +274,55 @@ bool touch(const QString &path)
 // With `downloads`, the full texts carry the names downloads from the Chinese
 // databases have, "title_first author" (English ones "title_family name"), and
 // DIR/owners.txt lists, per record with a file, its title and that file's name.
-enum class Titles { Plain, Downloads, Shared };
+enum class Titles { Plain, Downloads, Shared, Managers };
+
+// The name a reference manager or a publisher gives the file of a record:
+// `kind` 0 Zotero 7, 1 ZotFile, 2 Mendeley, 3 the DOI's suffix, 4 arXiv or
+// Elsevier. `doi` is the record's, made to fit.
+QString managerName(int kind, int number, const QString &family, int year, const QString &title, QString *doi)
+{
+    QString name;
+    switch (kind) {
+    case 0: {
+        QString kept = title;
+        kept.remove(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")));
+        name = family + QStringLiteral(" - ") + QString::number(year) + QStringLiteral(" - ") + kept.left(100).trimmed();
+        break;
+    }
+    case 1: {
+        const QString cut = title.section(QRegularExpression(QStringLiteral("[:.?!]")), 0, 0).trimmed();
+        name = family + QLatin1Char('_') + QString::number(year) + QLatin1Char('_') + (cut.isEmpty() ? title : cut).left(80);
+        break;
+    }
+    case 2: {
+        QString kept = title;
+        kept.remove(QRegularExpression(QStringLiteral("[:?]")));
+        name = family + QStringLiteral(" - ") + QString::number(year) + QStringLiteral(" - ") + kept;
+        break;
+    }
+    case 3:
+        *doi = QStringLiteral("10.1038/s41598-0%1-x").arg(number, 6, 10, QLatin1Char('0'));
+        name = doi->mid(8);
+        break;
+    default:
+        if (number % 2) {
+            *doi = QStringLiteral("10.48550/arXiv.2%1.%2").arg(number % 1000, 3, 10, QLatin1Char('0')).arg(number, 5, 10, QLatin1Char('0'));
+            name = doi->mid(15) + QStringLiteral("v1");
+        } else {
+            *doi = QStringLiteral("10.1016/S0%1-%2(20)%3-X").arg(number % 1000, 3, 10, QLatin1Char('0'))
+                       .arg(number % 10000, 4, 10, QLatin1Char('0')).arg(number, 5, 10, QLatin1Char('0'));
+            QString pii = doi->mid(8);
+            pii.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")));
+            name = QStringLiteral("1-s2.0-") + pii + QStringLiteral("-main");
+        }
+    }
+    return name;
+}
 
 void generateLibrary(const QString &dir, int records, int files, Titles titles = Titles::Plain)
 {
     const bool downloads = titles == Titles::Downloads;
+    const bool managers = titles == Titles::Managers;
     Generator generate(quint32(records) * 7919u + 17u);
     QFile enw(dir + QStringLiteral("/refs.enw"));
     enw.open(QIODevice::WriteOnly);
@@ -287,17 +333,30 @@ void generateLibrary(const QString &dir, int records, int files, Titles titles =
     QFile ownersFile(dir + QStringLiteral("/owners.txt"));
     QTextStream owners(&ownersFile);
     owners.setCodec("UTF-8");
-    if (downloads)
+    if (downloads || managers)
         ownersFile.open(QIODevice::WriteOnly);
     for (int i = 0; i < records; ++i) {
-        const QString title = downloads ? generate.punctuated(generate.title())
+        const QString title = downloads || managers ? generate.punctuated(generate.title())
                               : titles == Titles::Shared ? generate.sharedTitle() : generate.title();
         const bool chinese = title.at(0).unicode() > 0x2000;
-        const QString author = downloads ? generate.author(chinese) : QStringLiteral("Author, A.");
-        out << "%0 Journal Article\r\n%A " << author << "\r\n%T " << title << "\r\n%J Journal of Studies\r\n"
-            << "%D 2020\r\n%U https://example.org/" << i << "\r\n\r\n";
+        const QString author = downloads || managers ? generate.author(chinese) : QStringLiteral("Author, A.");
         const int kind = generate.percent();
-        if (downloads && kind < 70) {
+        const int year = managers ? 2010 + generate.percent() % 15 : 2020;
+        QString doi;
+        if (managers && kind < 70) {
+            const QString family = chinese ? author.section(QLatin1Char(';'), 0, 0) : author.section(QLatin1Char(','), 0, 0);
+            names.append(managerName(kind % 5, i, family, year + kind % 3 - 1, title, &doi));
+            owners << title << '\t' << names.last() << '\n';
+        }
+        out << "%0 Journal Article\r\n%A " << author << "\r\n%T " << title << "\r\n%J Journal of Studies\r\n"
+            << "%D " << year << "\r\n%U https://example.org/" << i << "\r\n";
+        if (!doi.isEmpty())
+            out << "%R " << doi << "\r\n";
+        out << "\r\n";
+        if (managers) {
+            if (kind >= 70 && kind < 85)
+                names.append(title);
+        } else if (downloads && kind < 70) {
             names.append(generate.downloadName(title, chinese ? author.section(QLatin1Char(';'), 0, 0)
                                                               : author.section(QLatin1Char(','), 0, 0)));
             owners << title << '\t' << names.last() << '\n';
@@ -617,13 +676,20 @@ int runCheck(const QString &dir)
     return 0;
 }
 
-// Links a library of download names and checks each link against the file
-// the generator made for that record.
-int runDownloads(const QString &dir, int size)
+// Links a library of download names (or of reference managers' and
+// publishers' names) and checks each link against the file the generator made
+// for that record.
+int runDownloads(const QString &dir, int size, Titles titles = Titles::Downloads)
 {
-    generateLibrary(dir, size, size, Titles::Downloads);
+    generateLibrary(dir, size, size, titles);
     const ChildRun product = runChild({QStringLiteral("--engine"), QStringLiteral("product"), dir});
     std::printf("%d records, %ld titles linked in %.3f s\n", size, product.value, product.seconds);
+    if (titles == Titles::Managers) {
+        const ChildRun linear = runChild({QStringLiteral("--engine"), QStringLiteral("linear"), dir});
+        std::printf("linear oracle: %ld titles linked in %.1f s, outputs %s\n", linear.value, linear.seconds,
+                    sameBytes(dir + QStringLiteral("/out-product.enw"), dir + QStringLiteral("/out-linear.enw"))
+                        ? "identical" : "DIFFERENT");
+    }
     return runCheck(dir);
 }
 
@@ -674,6 +740,8 @@ int main(int argc, char **argv)
         return runCheck(QString::fromLocal8Bit(argv[2]));
     if (mode == QLatin1String("--downloads") && argc > 3)
         return runDownloads(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]).toInt());
+    if (mode == QLatin1String("--managers") && argc > 3)
+        return runDownloads(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]).toInt(), Titles::Managers);
     if (mode == QLatin1String("--engine") && argc > 3)
         return runEngine(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                          argc > 4 ? QString::fromLocal8Bit(argv[4]).toInt() : 2);

@@ -2,8 +2,6 @@
 
 #include "engine/namerules.h"
 
-#include <QRegularExpression>
-
 #include <algorithm>
 #include <cstdlib>
 
@@ -35,8 +33,12 @@ QString beforeFirstMark(const QString &title)
 // may not hold, ZotFile makes "/" and "\" a "-", JabRef and browsers an "_".
 QStringList underRules(const QString &title)
 {
-    QString deleted = title;
-    deleted.remove(QRegularExpression(QStringLiteral("[/\\\\?*:|\"<>]")));
+    QString deleted;
+    deleted.reserve(title.size());
+    for (const QChar c : title) {
+        if (!QStringView(u"/\\?*:|\"<>").contains(c))
+            deleted += c;
+    }
     QString dashed = title;
     dashed.replace(QLatin1Char('/'), QLatin1Char('-')).replace(QLatin1Char('\\'), QLatin1Char('-'));
     dashed.replace(QLatin1Char('?'), QStringLiteral(" -")).replace(QLatin1Char(':'), QStringLiteral(" -"));

@@ -202,6 +202,7 @@ IndexedFullTextMatcher::IndexedFullTextMatcher(const QFileInfoList &fullTexts, i
             m_byLeadingWord.push_back({word, i});
     }
     std::sort(m_byLeadingWord.begin(), m_byLeadingWord.end());
+    m_leadingKeys.resize(m_byLeadingWord.size());
     m_leadingFilter.assign(std::max<size_t>(16, tableSize / 16), 0);
     for (const auto &entry : m_byLeadingWord)
         addTo(m_leadingFilter, slotHash(entry.first));
@@ -363,7 +364,10 @@ IndexedFullTextMatcher::ManagerNames IndexedFullTextMatcher::managerNames(const 
     const AuthorYearNames names(title, fields);
     for (auto entry = first; entry != m_byLeadingWord.end() && entry->first == word; ++entry) {
         const int file = entry->second; // in list order
-        const AuthorYearFit fit = names.fit(caselessName(file));
+        QString &key = m_leadingKeys[size_t(entry - m_byLeadingWord.begin())];
+        if (key.isNull())
+            key = caselessName(file);
+        const AuthorYearFit fit = names.fit(key);
         if (fit == AuthorYearFit::Whole && found.whole < 0 && !isExcluded(file))
             found.whole = file;
         if (fit == AuthorYearFit::Cut) {

@@ -150,6 +150,7 @@ private:
     std::vector<std::pair<std::uint64_t, int>> m_byLeadingWord; // names a manager may have made, by
                                                // leadingWordHash, sorted
     std::vector<std::uint64_t> m_leadingFilter; // which of those hashes there are
+    mutable std::vector<QString> m_leadingKeys; // their nameKey, made when first asked
 };
 
 #endif
