@@ -85,7 +85,7 @@ command_line() { # LOCALE
         'Z:'"$ENWLINK_ROOT"'/examples/fulltexts' 'Z:'"$out"'/linked.enw' >"$out/stdout" 2>"$out/stderr" \
         && status=0 || status=$?
     if grep -q 'SOURCE FOLDER OUTPUT' <<<"$help" && [ "$status" -eq 0 ] && [ -s "$out/linked.enw" ] \
-        && grep -aq '16/19' "$out/stdout"; then
+        && grep -aq '20/23' "$out/stdout"; then
         echo "Command line: usage and a run (exit status 0) as expected"
         rm -rf "$out"
         return 0
