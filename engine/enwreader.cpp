@@ -20,7 +20,7 @@ const QString lineEnd = QStringLiteral("\r\n");
 class RecordFilter
 {
 public:
-    explicit RecordFilter(QStringList &lines) : m_lines(lines) {}
+    RecordFilter(QStringList &lines, RecordUrls *urls) : m_lines(lines), m_urls(urls) {}
 
     // Takes one line with "\r\n" added.
     void addEntry(QString &&entry)
@@ -37,10 +37,14 @@ public:
             m_lines.append(lineEnd);
             m_inRecord = false;
         } else if (entry.startsWith(QLatin1String("%0"))) {
+            m_recordStart = m_lines.size();
             m_lines.append(std::move(entry));
             m_inRecord = true;
             ++m_records;
         } else if (entry.startsWith(QLatin1String("%U")) || entry.startsWith(QLatin1String("http:"))) {
+            // Left out of the output, but a publisher's name may be made of it.
+            if (m_urls && m_inRecord)
+                (*m_urls)[m_recordStart].append(entry.mid(entry.startsWith(QLatin1Char('%')) ? 2 : 0).trimmed());
             return;
         } else if (!m_inRecord) {
             ++m_dropped;
@@ -64,6 +68,8 @@ public:
     void restart()
     {
         m_lines.clear();
+        if (m_urls)
+            m_urls->clear();
         m_inRecord = false;
         m_records = 0;
         m_dropped = 0;
@@ -71,6 +77,8 @@ public:
 
 private:
     QStringList &m_lines;
+    RecordUrls *m_urls;
+    int m_recordStart = 0; // where the record under way starts in m_lines
     bool m_inRecord = false;
     int m_records = 0;
     int m_dropped = 0;
@@ -281,7 +289,7 @@ Outcome readWithTextStream(QFile &file, bool atReturns, RecordFilter &filter)
 } // namespace
 
 int readEnwFile(const QString &enwFilePath, QStringList &lines,
-                const RunReport &report, int *undecodableLines)
+                const RunReport &report, int *undecodableLines, RecordUrls *urls)
 {
     // Only a regular file is opened: a FIFO or a device would block the window
     // inside open(), and a folder has no lines. (An empty name is refused up
@@ -305,7 +313,8 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
     // Collect into a list of our own so that the caller's list is only touched
     // once the whole file has been read.
     QStringList retained;
-    RecordFilter filter(retained);
+    RecordUrls retainedUrls;
+    RecordFilter filter(retained, urls ? &retainedUrls : nullptr);
     QTextCodec *utf8 = QTextCodec::codecForMib(106);
     const QByteArray head = file.peek(4);
     ReadResult read;
@@ -374,6 +383,10 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
         *undecodableLines = read.undecodable;
     if (filter.dropped() > 0)
         report.warn(QStringLiteral("已跳过不属于任何题录的行数:") + QString::number(filter.dropped()));
+    if (urls) {
+        for (auto it = retainedUrls.constBegin(); it != retainedUrls.constEnd(); ++it)
+            urls->insert(lines.size() + it.key(), it.value());
+    }
     lines.append(retained);
     return filter.records();
 }

@@ -26,7 +26,8 @@ RunResult runRepair(const RunSettings &settings, const RunReport &report)
     QStringList lines;
     QFileInfoList fullTexts;
     QList<QByteArray> linkTargets;
-    result.records = readEnwFile(settings.source, lines, report, &result.undecodableLines);
+    RecordUrls urls; // left out of the output, but publishers name files by them
+    result.records = readEnwFile(settings.source, lines, report, &result.undecodableLines, &urls);
     collectFullTexts(settings.folder, fullTexts, report, &linkTargets);
     qDebug() << (QStringLiteral("待检索全文的文献有：") + QString::number(result.records, 10));
     qDebug() << (QStringLiteral("全文数据库共有文献：") + QString::number(fullTexts.size(), 10));
@@ -36,7 +37,7 @@ RunResult runRepair(const RunSettings &settings, const RunReport &report)
         report.warn(QStringLiteral("全文数据库所属路径文件夹不存在！") + QStringLiteral(":") + settings.folder);
     } else if (result.records > 0) {
         result.linked = writeLinkedEnw(lines, fullTexts, settings.output, QTextCodec::codecForName("UTF-16LE"),
-                                       settings.distance, report, settings.source, linkTargets, &outcome);
+                                       settings.distance, report, settings.source, linkTargets, &outcome, urls);
     } else {
         // Nothing to link: an existing file at the output path keeps its bytes.
         report.warn(QStringLiteral("没有读到题录，未写入新Enw文件:") + settings.output);

@@ -216,10 +216,12 @@ int yearIn(const QString &entry)
 
 } // namespace
 
-RecordFacts recordFactsIn(const QStringList &lines, int from, int *end)
+RecordFacts recordFactsIn(const QStringList &lines, int from, int *end, const RecordUrls &urls)
 {
     // A record ends at an empty line or where the next "%0" line begins one.
     RecordFacts facts;
+    if (!urls.isEmpty())
+        facts.fields.urls = urls.value(from);
     int at = from;
     if (lines.at(at) == QLatin1String("\r\n")) {
         *end = at + 1;
@@ -269,7 +271,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
                    const RunReport &report, const QString &sourcePath,
-                   const QList<QByteArray> &linkTargets, WriteOutcome *outcome)
+                   const QList<QByteArray> &linkTargets, WriteOutcome *outcome, const RecordUrls &urls)
 {
     if (outcome) {
         outcome->written = false;
@@ -310,7 +312,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         for (int at = 0; at < lines.size(); ++at) {
             if (at == recordEnd) {
                 recordStart = at;
-                record = recordFactsIn(lines, at, &recordEnd);
+                record = recordFactsIn(lines, at, &recordEnd, urls);
             }
             if (!isTitleLine(lines.at(at)))
                 continue;
@@ -346,7 +348,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
     QVector<QPair<int, int>> ambiguousCuts;
     settleClaims(links, fullTexts.size(), [&](const TitleLink &link, const std::vector<bool> &excluded) {
         int end = 0;
-        const RecordFacts record = recordFactsIn(lines, link.record, &end);
+        const RecordFacts record = recordFactsIn(lines, link.record, &end, urls);
         matcher.setExcluded(&excluded);
         const FullTextMatch match = ask(link, record, link.shown);
         matcher.setExcluded(nullptr);
@@ -462,11 +464,11 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec, int threshold,
                    const RunReport &report, const QString &sourcePath,
-                   const QList<QByteArray> &linkTargets, WriteOutcome *outcome)
+                   const QList<QByteArray> &linkTargets, WriteOutcome *outcome, const RecordUrls &urls)
 {
     const IndexedFullTextMatcher matcher(fullTexts, threshold);
     return writeLinkedEnw(lines, fullTexts, outputPath, codec, matcher, report, sourcePath, linkTargets,
-                          outcome);
+                          outcome, urls);
 }
 
 void reportClaims(const QFileInfoList &fullTexts, const QVector<int> &recordsPerFullText,

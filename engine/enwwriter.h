@@ -2,6 +2,7 @@
 #define ENWLINK_ENWWRITER_H
 
 #include "engine/engineutil.h"
+#include "engine/enwreader.h"
 #include "engine/fulltextmatcher.h"
 
 #include <QFileInfoList>
@@ -29,7 +30,8 @@ struct RecordFacts
     QVector<int> attachmentLines; // where those lines are
     RecordFields fields;          // its authors' family names and number, its year
 };
-RecordFacts recordFactsIn(const QStringList &lines, int from, int *end);
+// `urls`, as readEnwFile gives them, fill the record's URLs.
+RecordFacts recordFactsIn(const QStringList &lines, int from, int *end, const RecordUrls &urls = {});
 
 struct WriteOutcome
 {
@@ -53,20 +55,23 @@ struct WriteOutcome
 // full text in `linkTargets`, which collectFullTexts gives), or is neither a
 // regular file nor a folder (a device, a FIFO, a socket). An empty title is
 // never linked. `*outcome` tells whether the file was written and how many
-// records linked each full text.
+// records linked each full text. `urls` are the records' URLs, which
+// readEnwFile leaves out of the lines.
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
                    const RunReport &report = {},
                    const QString &sourcePath = QString(),
-                   const QList<QByteArray> &linkTargets = {}, WriteOutcome *outcome = nullptr);
+                   const QList<QByteArray> &linkTargets = {}, WriteOutcome *outcome = nullptr,
+                   const RecordUrls &urls = {});
 
 // The same with the product's matcher for `threshold` (0 turns the near pass off).
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec, int threshold,
                    const RunReport &report = {},
                    const QString &sourcePath = QString(),
-                   const QList<QByteArray> &linkTargets = {}, WriteOutcome *outcome = nullptr);
+                   const QList<QByteArray> &linkTargets = {}, WriteOutcome *outcome = nullptr,
+                   const RecordUrls &urls = {});
 
 // Logs, after a run that wrote its output, the full texts no record linked
 // ("未被题录链接的全文有：" and the number, then a "File :" line each, in list

@@ -67,6 +67,15 @@ QStringList publisherFileNames(const QString &doi, const QStringList &urls)
     static const QRegularExpression ssrn(QStringLiteral("^https?://(?:papers\\.)?ssrn\\.com/.*abstract(?:_id)?=([0-9]{4,})"),
                                          QRegularExpression::CaseInsensitiveOption);
     for (const QString &url : urls) {
+        // Most URLs are a journal's or a database's: only three hosts name files.
+        const int scheme = url.indexOf(QLatin1String("://"));
+        const int path = scheme < 0 ? -1 : url.indexOf(QLatin1Char('/'), scheme + 3);
+        const QStringView host = QStringView(url).mid(scheme + 3, (path < 0 ? url.size() : path) - scheme - 3);
+        if (scheme < 0
+            || !(host.endsWith(QLatin1String("arxiv.org"), Qt::CaseInsensitive)
+                 || host.endsWith(QLatin1String("sciencedirect.com"), Qt::CaseInsensitive)
+                 || host.endsWith(QLatin1String("ssrn.com"), Qt::CaseInsensitive)))
+            continue;
         QRegularExpressionMatch match = arxiv.match(url);
         if (match.hasMatch() && !match.captured(1).contains(QLatin1Char('/'))) // old ids hold a "/"
             addArxiv(names, match.captured(1));

@@ -18,6 +18,7 @@ private slots:
     void initTestCase();
     void lines_data();
     void lines();
+    void urlsByRecord();
     void byteOrderMarks_data();
     void byteOrderMarks();
     void localeDecoding_data();
@@ -45,6 +46,19 @@ QString TestReader::writeSource(const QByteArray &bytes)
 {
     const QString path = m_dir.filePath(QStringLiteral("source%1.enw").arg(++m_files));
     return writeBytes(path, bytes) ? path : QString();
+}
+
+void TestReader::urlsByRecord()
+{
+    // Left out of the lines, kept for the matcher under their record's "%0"
+    // line, counted after the lines given before.
+    QStringList lines({"%0 Z\r\n"});
+    RecordUrls urls;
+    QCOMPARE(readEnwFile(writeSource("%U http://outside\n%0 A\n%U http://a\nhttp://b\n\n%0 B\n%T t\n%U  https://c \n"),
+                         lines, {}, nullptr, &urls),
+             2);
+    QCOMPARE(lines, QStringList({"%0 Z\r\n", "%0 A\r\n", "\r\n", "%0 B\r\n", "%T t\r\n"}));
+    QCOMPARE(urls, RecordUrls({{1, {"http://a", "http://b"}}, {3, {"https://c"}}}));
 }
 
 void TestReader::lines_data()

@@ -447,6 +447,13 @@ void TestWriter::namingRules_data()
     row("arXiv", "", cells, {"2101.00001v3.pdf"}, 0, 0, "10.48550/arXiv.2101.00001");
     row("Elsevier", "", cells, {"1-s2.0-S0304397500001234-main.pdf"}, 0, 0, "10.1016/S0304-3975(00)00123-4");
     row("SSRN", "", cells, {"SSRN-id3456789.pdf"}, 0, 0, "10.2139/ssrn.3456789");
+    // An "url:" stands for a "%U" line, which the reader hands over apart.
+    row("arXiv, from its URL", "", cells, {"2101.00001.pdf"}, 0, 0, "url:https://arxiv.org/abs/2101.00001v2");
+    row("Elsevier, from a ScienceDirect URL", "", cells, {"1-s2.0-S0304397500001234-main.pdf"}, 0, 0,
+        "url:https://www.sciencedirect.com/science/article/pii/S0304397500001234");
+    row("SSRN, from its URL", "", cells, {"ssrn-3456789.pdf"}, 0, 0,
+        "url:https://papers.ssrn.com/sol3/papers.cfm?abstract_id=3456789");
+    row("another site's URL", "", cells, {"2101.00001.pdf"}, -1, 0, "url:https://example.org/abs/2101.00001");
     row("old era: punctuation as _", QStringLiteral("李华"), graph,
         {QStringLiteral("图像分割_方法_应用与展望_一个综述_李华.pdf")}, 0);
     row("old era: upper-cased latin", "Lee", "Graph theory: a survey", {"GRAPH THEORY_A SURVEY_Lee.pdf"}, 0);
@@ -552,13 +559,17 @@ void TestWriter::namingRules()
 
     const LocaleCodec codec("GBK");
     QStringList lines({"%0 Journal Article\r\n", "%A " + author + "\r\n", "%T " + title + "\r\n"});
-    if (!doi.isEmpty())
+    RecordUrls urls;
+    if (doi.startsWith("url:"))
+        urls.insert(0, {doi.mid(4)});
+    else if (!doi.isEmpty())
         lines.append("%R " + doi + "\r\n");
     if (!year.isEmpty())
         lines.append("%D " + year + "\r\n");
     const QString out = m_root + "/rules.enw";
     LogCapture capture;
-    QCOMPARE(writeLinkedEnw(lines, fullTexts(files), out, m_codec, threshold), linked < 0 ? 0 : 1);
+    QCOMPARE(writeLinkedEnw(lines, fullTexts(files), out, m_codec, threshold, {}, QString(), {}, nullptr, urls),
+             linked < 0 ? 0 : 1);
     if (linked >= 0)
         lines.insert(3, "%> " + m_root + "/lib/" + files.at(linked) + "\r\n");
     QCOMPARE(readBytes(out), utf16WithMark(lines.join(QString())));

@@ -37,7 +37,8 @@ const QFileInfoList &fullTexts()
                                  "/lib/Deep learning_Zhang.pdf", "/lib/DEEP LEARNING_ZHANG, S (1).pdf",
                                  "/lib/10.1002@pam.21831.pdf", "/lib/Title_省略_tle_Li.nh", "/lib/Tit...Li.kdh",
                                  "/lib/Zhang and Li - 2020 - Deep learning.pdf", "/lib/Zhang_2019_Title.pdf",
-                                 "/lib/Zhang - 2021 - Version 2.pdf", "/lib/PAM.21831.pdf", "/lib/zhang2020deep - x.pdf"})
+                                 "/lib/Zhang - 2021 - Version 2.pdf", "/lib/PAM.21831.pdf", "/lib/zhang2020deep - x.pdf",
+                                 "/lib/2101.00001v2.pdf"})
             list.append(QFileInfo(QString::fromUtf8(path)));
         return list;
     }();
@@ -56,9 +57,10 @@ struct Record
     RecordFields fields; // the first three family names, the number of authors, the year
 };
 
-Record recordAt(const QStringList &lines, int from)
+Record recordAt(const QStringList &lines, int from, const RecordUrls &urls)
 {
     Record record;
+    record.fields.urls = urls.value(from); // the reader's, as the writer gets them
     record.end = from + 1;
     if (lines.at(from) != QLatin1String("\r\n")) {
         while (record.end < lines.size() && lines.at(record.end) != QLatin1String("\r\n")
@@ -137,7 +139,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     QStringList lines;
-    const int records = readEnwFile(source, lines);
+    RecordUrls urls;
+    const int records = readEnwFile(source, lines, {}, nullptr, &urls);
     if (records < 0 || records > lines.size())
         std::abort();
 
@@ -158,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!line.endsWith(QLatin1String("\r\n")))
             std::abort();
         if (at == record.end)
-            record = recordAt(lines, at);
+            record = recordAt(lines, at, urls);
         if (!isTitleLine(line))
             continue;
         const FullTextMatch fast = indexed.find(titleOf(line), record.author, record.doi, QString(), record.fields);
@@ -289,7 +292,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     const QString output = dir.filePath(QStringLiteral("out.enw"));
-    const int linked = writeLinkedEnw(lines, fullTexts(), output, QTextCodec::codecForName("UTF-16LE"), threshold);
+    const int linked = writeLinkedEnw(lines, fullTexts(), output, QTextCodec::codecForName("UTF-16LE"), threshold, {},
+                                      QString(), {}, nullptr, urls);
     if (linked != expectedLinks)
         std::abort();
     QFile written(output);
