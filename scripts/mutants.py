@@ -147,13 +147,17 @@ def build(directory):
     return result.returncode == 0
 
 
-def failing_tests(directory, timeout):
-    """The tests (without the stress tests) that fail, or time out."""
+def failing_tests(directory, timeout, durations=None):
+    """The tests (without the stress tests) that fail, or time out; with
+    `durations`, the seconds each took go into it."""
     # A fault may open the window instead of the command line: settings of its own.
     with tempfile.TemporaryDirectory() as config:
         result = run(["ctest", "--test-dir", directory, "-LE", "stress", "--timeout", str(timeout)],
                      capture_output=True,
                      env={**os.environ, "QT_QPA_PLATFORM": "offscreen", "XDG_CONFIG_HOME": config})
+    if durations is not None:
+        for name, seconds in re.findall(r"Test +#\d+: (\S+) .*?([0-9.]+) sec", result.stdout):
+            durations[name] = float(seconds)
     return sorted(set(re.findall(r"^\s*\d+ - (\S+) \(", result.stdout, re.M)))
 
 
@@ -164,7 +168,9 @@ def main():
     parser.add_argument("--seed", type=int, default=1, help="the seed of that draw (default 1)")
     parser.add_argument("--build", default="build-mutants", help="the build folder (default build-mutants)")
     parser.add_argument("--only", default="", help="only faults whose file:line contains this text")
-    parser.add_argument("--timeout", type=int, default=300, help="seconds a test may take (default 300)")
+    parser.add_argument("--timeout", type=int, default=0,
+                        help="seconds a test may take (default: four times the slowest test of the unchanged "
+                             "tree, at least 30; a fault that loops is caught by it)")
     parser.add_argument("--list", action="store_true", help="list the faults without planting them")
     arguments = parser.parse_args()
 
@@ -198,9 +204,12 @@ def main():
     if not build(directory):
         print("The unchanged tree does not build.", file=sys.stderr)
         return 2
-    if failing_tests(directory, arguments.timeout):
+    durations = {}
+    if failing_tests(directory, arguments.timeout or 600, durations):
         print("The unchanged tree fails tests; fix that first.", file=sys.stderr)
         return 2
+    if not arguments.timeout:
+        arguments.timeout = max(30, int(4 * max(durations.values(), default=30)))
 
     rows, interrupted = [], False
     try:
