@@ -434,6 +434,9 @@ void TestWriter::namingRules_data()
     managed("a cut under 20 characters", "Smith, J.", "2020", cells, "Smith - 2020 - Deep learning for.pdf", -1);
     managed("a year where the record has none", "Smith, J.", "", cells,
             "Smith - 1999 - Deep learning for cells a survey of methods.pdf", 0);
+    row("of two managers' cut names, the first", "Smith, J.", cells,
+        {"Smith - 2020 - Deep learning for cells.pdf", "Smith_2020_Deep learning for cells.pdf"}, 0, 0, QString(), false,
+        "2020");
     managed("et al. for two authors", "Smith, J.;Jones, A.", "2020", cells,
             "Smith et al. - 2020 - Deep learning for cells a survey of methods.pdf", -1);
     // Publishers' names of the DOI.
