@@ -300,6 +300,14 @@ void TestWriter::matching_data()
                         "W:\"%T Deep learning for cells: part two\" " + missMessage,
                         QStringLiteral("W:\"截断文件名对应多条题录，未按截断链接:@/Smith - 2020 - Deep learning for cells.pdf (2)\"")})
         << 0;
+    const QStringList editorials({"%0 A\r\n", "%A Jones\r\n", "%T Editorial\r\n", "\r\n", "%0 B\r\n",
+                                  "%A Smith\r\n", "%T Editorial_\r\n"});
+    QTest::newRow("a title with a closing _ is another title")
+        << utf8 << QStringList({"Editorial.pdf", "Editorial_.pdf", "Editorial_Jones.pdf"}) << editorials << 0
+        << QStringList({"%0 A\r\n", "%A Jones\r\n", "%T Editorial\r\n", "%> @/Editorial.pdf\r\n", "\r\n",
+                        "%0 B\r\n", "%A Smith\r\n", "%T Editorial_\r\n", "%> @/Editorial_.pdf\r\n"})
+        << QStringList({"D:\"%T Editorial\" ------ \"@/Editorial.pdf\"",
+                        "D:\"%T Editorial_\" ------ \"@/Editorial_.pdf\""}) << 2;
     QTest::newRow("a cut that fits one title links it")
         << utf8 << QStringList({seriesCut})
         << QStringList({"%0 A\r\n", QStringLiteral("%A 王强\r\n"), "%T " + part1 + "\r\n"}) << 0
@@ -457,6 +465,8 @@ void TestWriter::namingRules_data()
     row("SSRN, from its URL", "", cells, {"ssrn-3456789.pdf"}, 0, 0,
         "url:https://papers.ssrn.com/sol3/papers.cfm?abstract_id=3456789");
     row("another site's URL", "", cells, {"2101.00001.pdf"}, -1, 0, "url:https://example.org/abs/2101.00001");
+    row("an arXiv page that is no paper", "", cells, {"v2.pdf"}, -1, 0, "url:https://arxiv.org/list/cs.AI/recent");
+    row("an SSRN-like suffix of another DOI", "", cells, {"ssrn-3456789.pdf"}, -1, 0, "10.1234/ssrn.3456789");
     row("old era: punctuation as _", QStringLiteral("李华"), graph,
         {QStringLiteral("图像分割_方法_应用与展望_一个综述_李华.pdf")}, 0);
     row("old era: upper-cased latin", "Lee", "Graph theory: a survey", {"GRAPH THEORY_A SURVEY_Lee.pdf"}, 0);
