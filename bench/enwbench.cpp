@@ -438,7 +438,8 @@ int runEngine(const QString &mode, const QString &dir, int threshold)
     timer.start();
     QTextCodec *codec = QTextCodec::codecForName("UTF-16LE");
     QStringList lines;
-    readEnwFile(dir + QStringLiteral("/refs.enw"), lines);
+    RecordUrls urls; // as a run hands them to the matcher
+    readEnwFile(dir + QStringLiteral("/refs.enw"), lines, {}, nullptr, &urls);
     const qint64 read = timer.nsecsElapsed();
     QFileInfoList fullTexts;
     collectFullTexts(dir + QStringLiteral("/fulltexts"), fullTexts);
@@ -449,11 +450,11 @@ int runEngine(const QString &mode, const QString &dir, int threshold)
         // A first writing asks the questions, the linear matcher answers them
         // all, a second writing uses the answers.
         AnsweredMatcher answered;
-        writeLinkedEnw(lines, fullTexts, output, codec, answered);
+        writeLinkedEnw(lines, fullTexts, output, codec, answered, {}, QString(), {}, nullptr, urls);
         answered.answer(LinearFullTextMatcher(fullTexts, threshold));
-        linked = writeLinkedEnw(lines, fullTexts, output, codec, answered);
+        linked = writeLinkedEnw(lines, fullTexts, output, codec, answered, {}, QString(), {}, nullptr, urls);
     } else {
-        linked = writeLinkedEnw(lines, fullTexts, output, codec, threshold);
+        linked = writeLinkedEnw(lines, fullTexts, output, codec, threshold, {}, QString(), {}, nullptr, urls);
     }
     const qint64 total = timer.nsecsElapsed();
     std::fprintf(stderr, "read %.3f collect %.3f link and write %.3f\n", read / 1e9,

@@ -55,7 +55,7 @@ QStringList underRules(const QString &title)
 
 QString familyNameOf(const QString &author)
 {
-    const QString name = author.simplified();
+    const QString &name = author;
     const int comma = name.indexOf(QLatin1Char(','));
     if (comma >= 0)
         return name.left(comma).trimmed();

@@ -15,9 +15,9 @@ struct AuthorYearFields
     int year = 0;         // of its "%D" line; 0 when it has none
 };
 
-// The family name in one author field: before a comma ("Smith, J."), else
-// the last word of a name in Latin letters ("John Smith"), else the whole
-// ("王强").
+// The family name in one author field, its blanks simplified: before a comma
+// ("Smith, J."), else the last word of a name in Latin letters ("John
+// Smith"), else the whole ("王强").
 QString familyNameOf(const QString &author);
 
 enum class AuthorYearFit { None, Cut, Whole };

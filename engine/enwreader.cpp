@@ -44,7 +44,7 @@ public:
         } else if (entry.startsWith(QLatin1String("%U")) || entry.startsWith(QLatin1String("http:"))) {
             // Left out of the output, but a publisher's name may be made of it.
             if (m_urls && m_inRecord)
-                (*m_urls)[m_recordStart].append(entry.mid(entry.startsWith(QLatin1Char('%')) ? 2 : 0).trimmed());
+                m_urls->emplace_back(m_recordStart, std::move(entry));
             return;
         } else if (!m_inRecord) {
             ++m_dropped;
@@ -384,8 +384,8 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
     if (filter.dropped() > 0)
         report.warn(QStringLiteral("已跳过不属于任何题录的行数:") + QString::number(filter.dropped()));
     if (urls) {
-        for (auto it = retainedUrls.constBegin(); it != retainedUrls.constEnd(); ++it)
-            urls->insert(lines.size() + it.key(), it.value());
+        for (auto &url : retainedUrls)
+            urls->emplace_back(lines.size() + url.first, std::move(url.second));
     }
     lines.append(retained);
     return filter.records();

@@ -4,12 +4,14 @@
 #include "engine/engineutil.h"
 
 #include <QString>
-#include <QHash>
 #include <QStringList>
 
-// The URLs of a record's "%U" lines (and of lines that are a URL alone), by
-// the position of its "%0" line.
-using RecordUrls = QHash<int, QStringList>;
+#include <utility>
+#include <vector>
+
+// A record's "%U" lines (and lines that are a URL alone) as read, "\r\n" and
+// all, each with the position of its record's "%0" line, in line order.
+using RecordUrls = std::vector<std::pair<int, QString>>;
 
 // The largest source the reader takes, and the longest line in it (bytes, or
 // characters for UTF-16 and UTF-32 files). Real exports stay far below both
@@ -39,8 +41,8 @@ constexpr int maxEnwLineBytes = 64 << 20;
 // - A path that is not a regular file, a file that cannot be opened, and a
 //   file over the size limits each log one warning, leave `lines` as it was and
 //   return 0.
-// - "%U" and "http:" lines are left out of `lines`; their URLs go into `urls`,
-//   when given, under the position in `lines` of their record's "%0" line.
+// - "%U" and "http:" lines are left out of `lines`; those of records go into
+//   `urls`, when given.
 int readEnwFile(const QString &enwFilePath, QStringList &lines,
                 const RunReport &report = {}, int *undecodableLines = nullptr,
                 RecordUrls *urls = nullptr);

@@ -3,6 +3,7 @@
 #include "engine/engineutil.h"
 #include "engine/fulltextmatcher.h"
 #include "engine/linkclaims.h"
+#include "engine/publishernames.h"
 
 #include <QDebug>
 #include <QDir>
@@ -220,8 +221,15 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end, const Re
 {
     // A record ends at an empty line or where the next "%0" line begins one.
     RecordFacts facts;
-    if (!urls.isEmpty())
-        facts.fields.urls = urls.value(from);
+    // Only the URLs of the hosts that name files are kept.
+    auto url = std::lower_bound(urls.begin(), urls.end(), from,
+                                [](const std::pair<int, QString> &entry, int line) { return entry.first < line; });
+    for (; url != urls.end() && url->first == from; ++url) {
+        const QString &entry = url->second;
+        const QStringView text = QStringView(entry).mid(entry.startsWith(QLatin1Char('%')) ? 2 : 0).trimmed();
+        if (mayNameFile(text))
+            facts.fields.urls.append(text.toString());
+    }
     int at = from;
     if (lines.at(at) == QLatin1String("\r\n")) {
         *end = at + 1;
@@ -229,8 +237,10 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end, const Re
     }
     do {
         const QString &entry = lines.at(at);
-        const QStringRef tag = entry.leftRef(2);
-        if (tag.compare(QLatin1String("%A"), Qt::CaseInsensitive) == 0) {
+        // The tag's letter, in lower case ("%A" and "%a" alike), or 0.
+        const ushort tag = entry.size() >= 2 && entry.at(0) == QLatin1Char('%') ? entry.at(1).unicode() : 0;
+        const ushort letter = tag >= 'A' && tag <= 'Z' ? tag + 32 : tag;
+        if (letter == 'a') {
             // Patents and standards list all authors on one line; an empty
             // line names no author.
             AuthorYearFields &authors = facts.fields.authorYear;
@@ -238,21 +248,27 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end, const Re
                 const auto end = std::find_if(entry.begin() + from, entry.end(), [](QChar c) {
                     return c == QLatin1Char(';') || c == QChar(0xFF1B);
                 });
-                const QString author = entry.mid(from, int(end - entry.begin()) - from).simplified();
+                const QStringView part = QStringView(entry).mid(from, int(end - entry.begin()) - from).trimmed();
                 from = int(end - entry.begin()) + 1;
-                if (author.isEmpty())
+                if (part.isEmpty())
                     continue;
+                ++authors.authors;
+                if (authors.families.size() == 3)
+                    continue; // counted only
+                // Most names hold single blanks only: then trimming is simplifying.
+                const bool simple = std::none_of(part.begin(), part.end(), [](QChar c) {
+                    return c.isSpace() && c != QLatin1Char(' ');
+                }) && !part.contains(QLatin1String("  "));
+                const QString author = simple ? part.toString() : part.toString().simplified();
                 if (facts.firstAuthor.isEmpty())
                     facts.firstAuthor = author;
-                if (authors.families.size() < 3)
-                    authors.families.append(familyNameOf(author));
-                ++authors.authors;
+                authors.families.append(familyNameOf(author));
             }
-        } else if (facts.fields.authorYear.year == 0 && tag.compare(QLatin1String("%D"), Qt::CaseInsensitive) == 0) {
+        } else if (letter == 'd' && facts.fields.authorYear.year == 0) {
             facts.fields.authorYear.year = yearIn(entry);
-        } else if (facts.doi.isEmpty() && tag.compare(QLatin1String("%R"), Qt::CaseInsensitive) == 0) {
+        } else if (letter == 'r' && facts.doi.isEmpty()) {
             facts.doi = doiIn(entry);
-        } else if (tag == QLatin1String("%>")) {
+        } else if (tag == '>') {
             // EndNote and Zotero write a file:// URL where others write the path.
             const QString attached = entry.mid(2).trimmed();
             facts.attachments.append(attached.startsWith(QLatin1String("file://"), Qt::CaseInsensitive)

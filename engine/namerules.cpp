@@ -272,25 +272,33 @@ QString nameKey(QStringView name)
 
 SkeletonHash &SkeletonHash::add(QStringView text)
 {
+    std::uint64_t hash = m_hash; // in registers for the loop
+    std::uint64_t word = m_word;
+    int units = m_units;
     for (const QChar c : text) {
         ushort u = c.unicode();
         if (uint(u - 'a') < 26u || uint(u - '0') < 10u) {
             // most of every name
         } else if (uint(u - 'A') < 26u) {
             u += 32;
+        } else if (u >= 0x3400 && u <= 0x9FFF) {
+            // Chinese characters: no case, no punctuation
         } else if (u < 0x80 ? u <= ' ' || QChar::isPunct(u) || forbiddenInFileNames(c) || u == 0x7F
                             : c.isPunct() || c.isSpace() || c.isSurrogate()) {
             continue;
         } else if (u >= 0x80) {
             u = QChar::toCaseFolded(u);
         }
-        m_word = m_word << 16 | u;
-        if (++m_units == 4) {
-            m_hash = mixNameWord(m_hash, m_word);
-            m_word = 0;
-            m_units = 0;
+        word = word << 16 | u;
+        if (++units == 4) {
+            hash = mixNameWord(hash, word);
+            word = 0;
+            units = 0;
         }
     }
+    m_hash = hash;
+    m_word = word;
+    m_units = units;
     return *this;
 }
 
@@ -301,21 +309,63 @@ std::uint64_t SkeletonHash::value() const
 
 NameKeyHash &NameKeyHash::add(QStringView text)
 {
-    walkKey(
-        text,
-        [this](uint character) {
-            if (m_pending == '_' || (m_pending == ' ' && m_started))
-                hashUnit(ushort(m_pending));
-            m_pending = 0;
-            m_started = true;
-            if (QChar::requiresSurrogates(character)) {
-                hashUnit(QChar::highSurrogate(character));
-                hashUnit(QChar::lowSurrogate(character));
-            } else {
-                hashUnit(ushort(character));
+    const auto take = [this](uint character) {
+        if (m_pending == '_' || (m_pending == ' ' && m_started))
+            hashUnit(ushort(m_pending));
+        m_pending = 0;
+        m_started = true;
+        if (QChar::requiresSurrogates(character)) {
+            hashUnit(QChar::highSurrogate(character));
+            hashUnit(QChar::lowSurrogate(character));
+        } else {
+            hashUnit(ushort(character));
+        }
+    };
+    const auto separator = [this](char run) { m_pending = m_pending == '_' ? '_' : run; };
+    // Runs of ASCII that is no separator, most of every name, straight; the
+    // rest as walkKey takes it.
+    // (Chinese characters have no case and are no separator.)
+    const auto plain = [](ushort u) {
+        return u < 0x80 ? u != '_' && u != ' ' && (u < '\t' || u > '\r') : u >= 0x3400 && u <= 0x9FFF;
+    };
+    const QChar *at = text.begin();
+    const QChar *const end = text.end();
+    while (at != end) {
+        ushort u = at->unicode();
+        if (plain(u)) {
+            take(uint(u >= 'A' && u <= 'Z' ? u + 32 : u));
+            std::uint64_t hash = m_hash; // in registers for the run
+            std::uint64_t word = m_word;
+            int units = m_units;
+            const auto append = [&](ushort unit) {
+                word = word << 16 | unit;
+                if (++units == 4) {
+                    hash = mixNameWord(hash, word);
+                    word = 0;
+                    units = 0;
+                }
+            };
+            while (++at != end) {
+                u = at->unicode();
+                if (!plain(u)) {
+                    // A single blank between plain characters stays one, as in the key.
+                    if (u != ' ' || at + 1 == end || !plain(at[1].unicode()))
+                        break;
+                    append(' ');
+                    u = (++at)->unicode();
+                }
+                append(u >= 'A' && u <= 'Z' ? u + 32 : u);
             }
-        },
-        [this](char run) { m_pending = m_pending == '_' ? '_' : run; });
+            m_hash = hash;
+            m_word = word;
+            m_units = units;
+            continue;
+        }
+        const QChar *const from = at;
+        while (++at != end && !plain(at->unicode())) {
+        }
+        walkKey(QStringView(from, at), take, separator);
+    }
     return *this;
 }
 

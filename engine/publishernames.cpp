@@ -34,9 +34,23 @@ void addSsrn(QStringList &names, const QString &id)
 
 } // namespace
 
+bool mayNameFile(QStringView url)
+{
+    const qsizetype scheme = url.indexOf(QLatin1String("://"));
+    if (scheme < 0)
+        return false;
+    const qsizetype path = url.indexOf(QLatin1Char('/'), scheme + 3);
+    const QStringView host = url.mid(scheme + 3, (path < 0 ? url.size() : path) - scheme - 3);
+    return host.endsWith(QLatin1String("arxiv.org"), Qt::CaseInsensitive)
+           || host.endsWith(QLatin1String("sciencedirect.com"), Qt::CaseInsensitive)
+           || host.endsWith(QLatin1String("ssrn.com"), Qt::CaseInsensitive);
+}
+
 QStringList publisherFileNames(const QString &doi, const QStringList &urls)
 {
     QStringList names;
+    if (doi.isEmpty() && urls.isEmpty())
+        return names;
     const int slash = doi.indexOf(QLatin1Char('/'));
     if (doi.startsWith(QLatin1String("10.")) && slash > 3) {
         const QString prefix = doi.left(slash);
@@ -67,14 +81,7 @@ QStringList publisherFileNames(const QString &doi, const QStringList &urls)
     static const QRegularExpression ssrn(QStringLiteral("^https?://(?:papers\\.)?ssrn\\.com/.*abstract(?:_id)?=([0-9]{4,})"),
                                          QRegularExpression::CaseInsensitiveOption);
     for (const QString &url : urls) {
-        // Most URLs are a journal's or a database's: only three hosts name files.
-        const int scheme = url.indexOf(QLatin1String("://"));
-        const int path = scheme < 0 ? -1 : url.indexOf(QLatin1Char('/'), scheme + 3);
-        const QStringView host = QStringView(url).mid(scheme + 3, (path < 0 ? url.size() : path) - scheme - 3);
-        if (scheme < 0
-            || !(host.endsWith(QLatin1String("arxiv.org"), Qt::CaseInsensitive)
-                 || host.endsWith(QLatin1String("sciencedirect.com"), Qt::CaseInsensitive)
-                 || host.endsWith(QLatin1String("ssrn.com"), Qt::CaseInsensitive)))
+        if (!mayNameFile(url))
             continue;
         QRegularExpressionMatch match = arxiv.match(url);
         if (match.hasMatch() && !match.captured(1).contains(QLatin1Char('/'))) // old ids hold a "/"

@@ -20,4 +20,8 @@
 // the record as its DOI name does.
 QStringList publisherFileNames(const QString &doi, const QStringList &urls);
 
+// Whether a URL's host is one whose papers' files carry a name made of it
+// (arXiv, ScienceDirect, SSRN): most URLs are a journal's or a database's.
+bool mayNameFile(QStringView url);
+
 #endif

@@ -58,7 +58,7 @@ void TestReader::urlsByRecord()
                          lines, {}, nullptr, &urls),
              2);
     QCOMPARE(lines, QStringList({"%0 Z\r\n", "%0 A\r\n", "\r\n", "%0 B\r\n", "%T t\r\n"}));
-    QCOMPARE(urls, RecordUrls({{1, {"http://a", "http://b"}}, {3, {"https://c"}}}));
+    QCOMPARE(urls, RecordUrls({{1, "%U http://a\r\n"}, {1, "http://b\r\n"}, {3, "%U  https://c \r\n"}}));
 }
 
 void TestReader::lines_data()

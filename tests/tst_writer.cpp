@@ -574,7 +574,7 @@ void TestWriter::namingRules()
     QStringList lines({"%0 Journal Article\r\n", "%A " + author + "\r\n", "%T " + title + "\r\n"});
     RecordUrls urls;
     if (doi.startsWith("url:"))
-        urls.insert(0, {doi.mid(4)});
+        urls.push_back({0, "%U " + doi.mid(4) + "\r\n"});
     else if (!doi.isEmpty())
         lines.append("%R " + doi + "\r\n");
     if (!year.isEmpty())

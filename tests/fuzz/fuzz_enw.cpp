@@ -60,7 +60,12 @@ struct Record
 Record recordAt(const QStringList &lines, int from, const RecordUrls &urls)
 {
     Record record;
-    record.fields.urls = urls.value(from); // the reader's, as the writer gets them
+    for (const auto &url : urls) { // the reader's, of the hosts that name files, as the writer keeps them
+        const QString text = url.second.mid(url.second.startsWith('%') ? 2 : 0).trimmed();
+        if (url.first == from && QRegularExpression(QStringLiteral("^.*?://[^/]*(arxiv\\.org|sciencedirect\\.com|ssrn\\.com)(/|$)"),
+                                                    QRegularExpression::CaseInsensitiveOption).match(text).hasMatch())
+            record.fields.urls << text;
+    }
     record.end = from + 1;
     if (lines.at(from) != QLatin1String("\r\n")) {
         while (record.end < lines.size() && lines.at(record.end) != QLatin1String("\r\n")
