@@ -159,7 +159,9 @@ private:
 
 bool isTitleLine(const QString &entry)
 {
-    return entry.leftRef(2).compare(QLatin1String("%T"), Qt::CaseInsensitive) == 0;
+    // "%T" or "%t", told by its two characters: every line of the export is asked.
+    return entry.size() >= 2 && entry.at(0) == QLatin1Char('%')
+           && (entry.at(1) == QLatin1Char('T') || entry.at(1) == QLatin1Char('t'));
 }
 
 QString titleOf(const QString &entry)
