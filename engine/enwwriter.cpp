@@ -317,11 +317,12 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
     // whole export (settleClaims), then the writing.
     std::vector<TitleLink> links;
     std::vector<std::pair<std::uint64_t, int>> titleKeys; // each link's title key (nameKey's hash), by link
-    auto ask = [&lines, &matcher](const TitleLink &link, const RecordFacts &record, const QString &shown) {
+    auto ask = [&lines, &matcher](const TitleLink &link, const RecordFacts &record, const QString &shown,
+                                  const QString &title) {
         const QString &entry = lines.at(link.line);
         // The title as saved, blanks and all, where simplifying changed it.
         const QString saved = shown.size() + 2 == entry.size() ? QString() : entry.mid(2).trimmed();
-        return matcher.find(titleOfSimplified(shown), record.firstAuthor, record.doi, saved, record.fields);
+        return matcher.find(title, record.firstAuthor, record.doi, saved, record.fields);
     };
     {
         RecordFacts record;
@@ -337,13 +338,13 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
             TitleLink link;
             link.line = at;
             link.record = recordStart;
-            link.shown = lines.at(at).simplified();
-            const QString &shown = link.shown;
-            link.match = ask(link, record, shown);
+            const QString shown = lines.at(at).simplified();
+            const QString title = titleOfSimplified(shown);
+            link.match = ask(link, record, shown, title);
             // A title that found no file and names no cut takes no part in
             // the claims: it keeps a number of its own.
             if (link.match.index >= 0 || link.match.cutFile >= 0)
-                titleKeys.push_back({NameKeyHash().add(titleOfSimplified(shown)).value(), int(links.size())});
+                titleKeys.push_back({NameKeyHash().add(title).value(), int(links.size())});
             else
                 link.title = -1;
             link.attachments = record.attachments;
@@ -368,7 +369,8 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         int end = 0;
         const RecordFacts record = recordFactsIn(lines, link.record, &end, urls);
         matcher.setExcluded(&excluded);
-        const FullTextMatch match = ask(link, record, link.shown);
+        const QString shown = lines.at(link.line).simplified();
+        const FullTextMatch match = ask(link, record, shown, titleOfSimplified(shown));
         matcher.setExcluded(nullptr);
         return match;
     }, &ambiguousCuts);
@@ -395,7 +397,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         if (!isTitleLine(entry))
             continue;
         TitleLink &link = links[nextLink++];
-        const QString shown = std::move(link.shown); // the line as the console shows it
+        const QString shown = entry.simplified(); // the line as the console shows it
         const int recordStart = link.record;
         const FullTextMatch match = link.match;
         const QString path = match.index < 0 ? QString() : absolutePathOf(fullTexts.at(match.index));
