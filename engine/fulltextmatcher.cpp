@@ -247,7 +247,8 @@ FullTextMatch IndexedFullTextMatcher::find(const QString &givenTitle, const QStr
             return {near, false, near >= 0 ? NameStrength::Near : NameStrength::None};
         }
     }
-    // 2. This record's own renamings: download names, CNKI's forms, the DOI.
+    // 2. This record's own renamings: download names, CNKI's forms, the DOI
+    // and the publishers' names, and the reference managers' names.
     QStringList authors;
     for (const QStringView author : authorForms(firstAuthor))
         authors.append(author.toString());
