@@ -96,9 +96,17 @@ Record recordAt(const QStringList &lines, int from, const RecordUrls &urls)
                 }
             }
         } else if (tag == QLatin1String("%D") && record.fields.authorYear.year == 0) {
-            const QRegularExpressionMatch year =
-                QRegularExpression(QStringLiteral("(?<![0-9])([12][0-9]{3})(?![0-9])")).match(text);
-            record.fields.authorYear.year = year.hasMatch() ? year.captured(1).toInt() : 0;
+            // (Not a pattern: the line may hold what is no UTF-16.)
+            for (int at = 0; at + 4 <= text.size() && record.fields.authorYear.year == 0; ++at) {
+                const QString four = text.mid(at, 4);
+                const bool before = at > 0 && text.at(at - 1).isDigit() && text.at(at - 1).unicode() < 0x80;
+                const bool after = at + 4 < text.size() && text.at(at + 4).isDigit() && text.at(at + 4).unicode() < 0x80;
+                bool ascii = true;
+                for (const QChar c : four)
+                    ascii = ascii && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+                if (ascii && !before && !after && (four.at(0) == '1' || four.at(0) == '2'))
+                    record.fields.authorYear.year = four.toInt();
+            }
         } else if (tag == QLatin1String("%R") && !doiSeen) {
             QString doi = text.trimmed();
             doi.remove(QRegularExpression(QStringLiteral("^(doi:|https?://(dx\\.)?doi\\.org/)"),

@@ -173,13 +173,14 @@ QStringList publisherNames(const QString &doi, const QStringList &urls)
             names << id + QLatin1String(v) + after;
     };
     auto longEnough = [](const QString &part) {
-        static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
-        return part.size() >= 6 && !digits.match(part).hasMatch();
+        bool digits = true;
+        for (const QChar c : part)
+            digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        return part.size() >= 6 && !digits;
     };
-    static const QRegularExpression doiParts(QStringLiteral("^(10\\.[^/]+)/(.+)$"));
-    const QRegularExpressionMatch parts = doiParts.match(doi);
-    if (parts.hasMatch()) {
-        const QString prefix = parts.captured(1), suffix = parts.captured(2);
+    const int slash = doi.indexOf('/');
+    if (doi.startsWith(QLatin1String("10.")) && slash > 3 && slash + 1 < doi.size()) {
+        const QString prefix = doi.left(slash), suffix = doi.mid(slash + 1);
         const QStringList segments = suffix.split(QLatin1Char('/'));
         if (segments.size() == 1 && longEnough(suffix))
             names << suffix;
@@ -215,10 +216,10 @@ QStringList publisherNames(const QString &doi, const QStringList &urls)
                 versions(id, QString());
             }
         }
-        const int pii = lower.indexOf(QLatin1String("sciencedirect.com/science/article/"));
-        const int at = lower.indexOf(QLatin1String("/pii/"));
-        if (pii > 0 && at > pii && url.size() >= at + 5 + 17)
-            names << QStringLiteral("1-s2.0-") + url.mid(at + 5, 17).toUpper() + QStringLiteral("-main");
+        static const QRegularExpression piiPath(QStringLiteral("sciencedirect\\.com/science/article/(abs/)?pii/([0-9A-Za-z]{17})"));
+        const QRegularExpressionMatch pii = piiPath.match(url);
+        if (pii.hasMatch())
+            names << QStringLiteral("1-s2.0-") + pii.captured(2).toUpper() + QStringLiteral("-main");
         static const QRegularExpression ssrnId(QStringLiteral("ssrn\\.com/.*abstract(_id)?=([0-9]+)"),
                                                QRegularExpression::CaseInsensitiveOption);
         const QRegularExpressionMatch ssrn = ssrnId.match(url);
@@ -294,8 +295,10 @@ ManagerForms managerForms(const QString &title, const AuthorYearFields &fields)
         return keys;
     };
     forms.wholes = rules(title);
-    static const QRegularExpression marks(QStringLiteral("[:.?!]"));
-    const int mark = title.indexOf(marks);
+    // (Not a pattern: a title may hold bytes that are no UTF-16, which no pattern matches.)
+    int mark = -1;
+    for (int i = 0; i < title.size() && mark < 0; ++i)
+        mark = QStringLiteral(":.?!").contains(title.at(i)) ? i : -1;
     if (mark > 0)
         for (const QString &key : rules(title.left(mark).trimmed()))
             if (!forms.wholes.contains(key))
