@@ -102,7 +102,7 @@ void TestMatcher::sameChoiceAsLinearScan()
     int nearFound = 0;
     int downloads = 0; // found only by the rule passes
     int folded = 0;    // found by the folded names
-    int managed = 0;   // found through the authors, year and identifiers
+    int managed = 0;   // found through the authors, year and identifiers, at distance 0
 
     for (int library = 0; library < 45; ++library) {
         QStringList seeds;
@@ -176,7 +176,8 @@ void TestMatcher::sameChoiceAsLinearScan()
                                          .arg(title).arg(threshold).arg(actual.index).arg(expected.index)
                                          .arg(author)));
                 ++compared;
-                managed += expected.index >= 0 && linear.find(title, author, doi).index != expected.index;
+                if (threshold == 0) // at one threshold: the question costs a scan
+                    managed += expected.index >= 0 && linear.find(title, author, doi).index != expected.index;
                 nearFound += expected.index >= 0 && !expected.exact;
                 downloads += expected.index >= 0 && linear.find(title).index < 0;
                 folded += expected.index >= 0 && !expected.exact
@@ -189,7 +190,7 @@ void TestMatcher::sameChoiceAsLinearScan()
     QVERIFY(nearFound > compared / 10);
     QVERIFY(downloads > compared / 500);
     QVERIFY(folded > compared / 100);
-    QVERIFY(managed > compared / 100);
+    QVERIFY(managed > compared / 700);
 }
 
 void TestMatcher::largeLibraryByDefaultSearch_data()
