@@ -1,6 +1,7 @@
 #include "engine/enwreader.h"
 
 #include "engine/engineutil.h"
+#include "engine/publishernames.h"
 
 #include <QDebug>
 #include <QFile>
@@ -43,7 +44,7 @@ public:
             ++m_records;
         } else if (entry.startsWith(QLatin1String("%U")) || entry.startsWith(QLatin1String("http:"))) {
             // Left out of the output, but a publisher's name may be made of it.
-            if (m_urls && m_inRecord)
+            if (m_urls && m_inRecord && mayNameFile(entry))
                 m_urls->emplace_back(m_recordStart, std::move(entry));
             return;
         } else if (!m_inRecord) {

@@ -41,8 +41,8 @@ constexpr int maxEnwLineBytes = 64 << 20;
 // - A path that is not a regular file, a file that cannot be opened, and a
 //   file over the size limits each log one warning, leave `lines` as it was and
 //   return 0.
-// - "%U" and "http:" lines are left out of `lines`; those of records go into
-//   `urls`, when given.
+// - "%U" and "http:" lines are left out of `lines`; those of records whose
+//   address may name a file (mayNameFile) go into `urls`, when given.
 int readEnwFile(const QString &enwFilePath, QStringList &lines,
                 const RunReport &report = {}, int *undecodableLines = nullptr,
                 RecordUrls *urls = nullptr);

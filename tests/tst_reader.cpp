@@ -54,11 +54,13 @@ void TestReader::urlsByRecord()
     // line, counted after the lines given before.
     QStringList lines({"%0 Z\r\n"});
     RecordUrls urls;
-    QCOMPARE(readEnwFile(writeSource("%U http://outside\n%0 A\n%U http://a\nhttp://b\n\n%0 B\n%T t\n%U  https://c \n"),
+    QCOMPARE(readEnwFile(writeSource("%U http://arxiv.org/abs/1\n%0 A\n%U http://arxiv.org/abs/2\nhttp://ssrn.com/x\n"
+                                     "%U https://example.org/arxiv.org/\n\n%0 B\n%T t\n%U  https://export.arxiv.org/pdf/3 \n"),
                          lines, {}, nullptr, &urls),
              2);
     QCOMPARE(lines, QStringList({"%0 Z\r\n", "%0 A\r\n", "\r\n", "%0 B\r\n", "%T t\r\n"}));
-    QCOMPARE(urls, RecordUrls({{1, "%U http://a\r\n"}, {1, "http://b\r\n"}, {3, "%U  https://c \r\n"}}));
+    QCOMPARE(urls, RecordUrls({{1, "%U http://arxiv.org/abs/2\r\n"}, {1, "http://ssrn.com/x\r\n"},
+                               {3, "%U  https://export.arxiv.org/pdf/3 \r\n"}}));
 }
 
 void TestReader::lines_data()
