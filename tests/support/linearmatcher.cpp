@@ -431,13 +431,15 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
     }
     // How each file fits the managers' names of the record.
     // (Every such name starts with the first family name: only those are tried.)
-    std::vector<int> managerFits(size_t(m_fullTexts.size()), 0);
+    std::vector<int> managerFits;
     const QString firstFamily = fields.authorYear.families.isEmpty() ? QString() : keyOf(fields.authorYear.families.first());
     ManagerForms managers;
     bool made = false;
     for (int i = 0; i < m_fullTexts.size() && !firstFamily.isEmpty(); ++i) {
-        if (!m_caseless.at(i).startsWith(firstFamily))
+        const QString &name = m_caseless.at(i);
+        if (name.isEmpty() || name.at(0) != firstFamily.at(0) || !name.startsWith(firstFamily))
             continue;
+        managerFits.resize(size_t(m_fullTexts.size()), 0);
         if (!made) {
             // The same question comes again at every threshold: the forms are kept.
             thread_local QHash<QString, ManagerForms> made;
@@ -456,7 +458,7 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
     // The first file a cut names, excluded or not: the writer counts the records it fits.
     int cutFile = -1;
     for (int i = 0; i < m_fullTexts.size() && cutFile < 0; ++i) {
-        if (holds(cutNames, m_caseless.at(i)) || managerFits[size_t(i)] == 1)
+        if (holds(cutNames, m_caseless.at(i)) || (!managerFits.empty() && managerFits[size_t(i)] == 1))
             cutFile = i;
     }
     if (isExact)
@@ -466,7 +468,7 @@ FullTextMatch LinearFullTextMatcher::find(const QString &givenTitle, const QStri
             continue;
         if (holds(own, m_caseless.at(i)))
             return {i, false, NameStrength::Own, false, holds(tied, m_caseless.at(i)), cutFile};
-        if (managerFits[size_t(i)] > 0)
+        if (!managerFits.empty() && managerFits[size_t(i)] > 0)
             return {i, false, NameStrength::Own, managerFits[size_t(i)] == 1, true, cutFile};
     }
     for (int i = 0; i < m_fullTexts.size(); ++i) {
