@@ -147,11 +147,16 @@ int runCommandLine()
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("SOURCE"), QStringLiteral("The ENW file to read."));
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The folder of full texts."));
-    parser.addPositionalArgument(QStringLiteral("OUTPUT"), QStringLiteral("The ENW file to write."));
+    parser.addPositionalArgument(QStringLiteral("OUTPUT"),
+                                 QStringLiteral("The file to write: ENW, or RIS or BibTeX when it ends in .ris or .bib."));
     const QCommandLineOption distance(QStringLiteral("distance"),
                                       QStringLiteral("The edit distance of the last pass, 0 to 10 (default 2)."),
                                       QStringLiteral("N"), QStringLiteral("2"));
     parser.addOption(distance);
+    const QCommandLineOption format(QStringLiteral("format"),
+                                    QStringLiteral("Write enw, ris or bib, whatever OUTPUT ends in."),
+                                    QStringLiteral("FORMAT"));
+    parser.addOption(format);
 
     auto usageError = [&parser](const QString &error) {
         put(stderr, (error + QStringLiteral("\n\n") + parser.helpText()).toLocal8Bit());
@@ -174,12 +179,19 @@ int runCommandLine()
     const int edits = parser.value(distance).toInt(&number);
     if (!number || edits < 0 || edits > 10)
         return usageError(QStringLiteral("--distance takes a whole number from 0 to 10."));
+    RunSettings settings{paths.at(0), paths.at(1), paths.at(2), edits, {}};
+    if (parser.isSet(format)) {
+        OutputFormat named = OutputFormat::Enw;
+        if (!outputFormatNamed(parser.value(format), &named))
+            return usageError(QStringLiteral("--format takes enw, ris or bib."));
+        settings.format = named;
+    }
 
 #ifndef Q_OS_WIN
     colourOnStandardError = isatty(fileno(stderr));
 #endif
     const QtMessageHandler previous = qInstallMessageHandler(printMessage);
-    const RunResult result = runRepair({paths.at(0), paths.at(1), paths.at(2), edits});
+    const RunResult result = runRepair(settings);
     qInstallMessageHandler(previous);
     if (!result.written)
         return int(CommandLineStatus::Failed);

@@ -309,11 +309,16 @@ void EnwDialog::on_toolButtonOpenSearchPath_clicked()
 
 void EnwDialog::on_toolButtonSave_clicked()
 {
-    const QString path = QFileDialog::getSaveFileName(
+    // The suffix chooses the format; a name typed without one takes the filter's.
+    QString filter;
+    QString path = QFileDialog::getSaveFileName(
         this, QStringLiteral("新建enw格式的题录文件"), QDir::currentPath(),
-        tr("Enw File(*.enw);;Text files (*.txt)"));
+        tr("Enw File(*.enw);;RIS File(*.ris);;BibTeX File(*.bib);;Text files (*.txt)"), &filter);
     if (path.isEmpty())
         return;
+    const int suffix = filter.indexOf(QLatin1String("(*."));
+    if (QFileInfo(path).suffix().isEmpty() && suffix >= 0)
+        path += filter.mid(suffix + 2).chopped(1);
     choose(form->comboBoxSave, path);
 }
 
@@ -333,7 +338,7 @@ void EnwDialog::runBatch()
     // The run's settings, taken once, first: every console line lets the
     // window handle events, so a row or the distance may change during the run.
     const RunSettings settings{form->comboBoxEnw->currentText(), form->comboBoxPath->currentText(),
-                               form->comboBoxSave->currentText(), form->spinBoxEditDis->value()};
+                               form->comboBoxSave->currentText(), form->spinBoxEditDis->value(), {}};
     form->textBrowser->clear();
     resetConsoleColour();
     form->textBrowser->setText(helpText());

@@ -87,3 +87,22 @@ void RunReport::warnLine(const QString &line) const
     if (m_afterWarning)
         m_afterWarning();
 }
+
+int yearIn(QStringView text)
+{
+    int digits = 0;
+    int year = 0;
+    for (int at = 0; at <= text.size(); ++at) {
+        const QChar c = at < text.size() ? text.at(at) : QChar();
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            year = 10 * std::min(year, 100000) + (c.unicode() - '0');
+            ++digits;
+            continue;
+        }
+        if (digits == 4 && year >= 1000 && year <= 2999)
+            return year;
+        digits = 0;
+        year = 0;
+    }
+    return 0;
+}

@@ -24,6 +24,9 @@ bool isAscii(const char *bytes, qsizetype size);
 // gives it, without copying it out.
 QStringView fileNameIn(const QString &filePath);
 
+// The first year in `text` (1000 to 2999, not part of a longer number), or 0.
+int yearIn(QStringView text);
+
 // Appends `text` to `message` as a QDebug stream writes a QString by default:
 // in double quotes, with backslashes, quotes and unprintable characters
 // escaped. Done directly where nothing needs an escape, which costs a fraction

@@ -21,7 +21,10 @@ const QString lineEnd = QStringLiteral("\r\n");
 class RecordFilter
 {
 public:
-    RecordFilter(QStringList &lines, RecordUrls *urls) : m_lines(lines), m_urls(urls) {}
+    RecordFilter(QStringList &lines, RecordUrls *urls, bool everyUrl)
+        : m_lines(lines), m_urls(urls), m_everyUrl(everyUrl)
+    {
+    }
 
     // Takes one line with "\r\n" added.
     void addEntry(QString &&entry)
@@ -44,7 +47,7 @@ public:
             ++m_records;
         } else if (entry.startsWith(QLatin1String("%U")) || entry.startsWith(QLatin1String("http:"))) {
             // Left out of the output, but a publisher's name may be made of it.
-            if (m_urls && m_inRecord && mayNameFile(entry))
+            if (m_urls && m_inRecord && (m_everyUrl || mayNameFile(entry)))
                 m_urls->emplace_back(m_recordStart, std::move(entry));
             return;
         } else if (!m_inRecord) {
@@ -79,6 +82,7 @@ public:
 private:
     QStringList &m_lines;
     RecordUrls *m_urls;
+    bool m_everyUrl; // else only those that may name a file
     int m_recordStart = 0; // where the record under way starts in m_lines
     bool m_inRecord = false;
     int m_records = 0;
@@ -290,7 +294,7 @@ Outcome readWithTextStream(QFile &file, bool atReturns, RecordFilter &filter)
 } // namespace
 
 int readEnwFile(const QString &enwFilePath, QStringList &lines,
-                const RunReport &report, int *undecodableLines, RecordUrls *urls)
+                const RunReport &report, int *undecodableLines, RecordUrls *urls, bool everyUrl)
 {
     // Only a regular file is opened: a FIFO or a device would block the window
     // inside open(), and a folder has no lines. (An empty name is refused up
@@ -315,7 +319,7 @@ int readEnwFile(const QString &enwFilePath, QStringList &lines,
     // once the whole file has been read.
     QStringList retained;
     RecordUrls retainedUrls;
-    RecordFilter filter(retained, urls ? &retainedUrls : nullptr);
+    RecordFilter filter(retained, urls ? &retainedUrls : nullptr, everyUrl);
     QTextCodec *utf8 = QTextCodec::codecForMib(106);
     const QByteArray head = file.peek(4);
     ReadResult read;

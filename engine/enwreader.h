@@ -42,9 +42,10 @@ constexpr int maxEnwLineBytes = 64 << 20;
 //   file over the size limits each log one warning, leave `lines` as it was and
 //   return 0.
 // - "%U" and "http:" lines are left out of `lines`; those of records whose
-//   address may name a file (mayNameFile) go into `urls`, when given.
+//   address may name a file (mayNameFile), or all with `everyUrl`, go into
+//   `urls`, when given.
 int readEnwFile(const QString &enwFilePath, QStringList &lines,
                 const RunReport &report = {}, int *undecodableLines = nullptr,
-                RecordUrls *urls = nullptr);
+                RecordUrls *urls = nullptr, bool everyUrl = false);
 
 #endif

@@ -26,8 +26,10 @@ RunResult runRepair(const RunSettings &settings, const RunReport &report)
     QStringList lines;
     QFileInfoList fullTexts;
     QList<QByteArray> linkTargets;
-    RecordUrls urls; // left out of the output, but publishers name files by them
-    result.records = readEnwFile(settings.source, lines, report, &result.undecodableLines, &urls);
+    RecordUrls urls; // left out of ENW, but publishers name files by them; RIS and BibTeX keep them
+    const OutputFormat format = settings.format.value_or(outputFormatOf(settings.output));
+    result.records = readEnwFile(settings.source, lines, report, &result.undecodableLines, &urls,
+                                 format != OutputFormat::Enw);
     collectFullTexts(settings.folder, fullTexts, report, &linkTargets);
     qDebug() << (QStringLiteral("待检索全文的文献有：") + QString::number(result.records, 10));
     qDebug() << (QStringLiteral("全文数据库共有文献：") + QString::number(fullTexts.size(), 10));
@@ -37,7 +39,7 @@ RunResult runRepair(const RunSettings &settings, const RunReport &report)
         report.warn(QStringLiteral("全文数据库所属路径文件夹不存在！") + QStringLiteral(":") + settings.folder);
     } else if (result.records > 0) {
         result.linked = writeLinkedEnw(lines, fullTexts, settings.output, QTextCodec::codecForName("UTF-16LE"),
-                                       settings.distance, report, settings.source, linkTargets, &outcome, urls);
+                                       settings.distance, report, settings.source, linkTargets, &outcome, urls, format);
     } else {
         // Nothing to link: an existing file at the output path keeps its bytes.
         report.warn(QStringLiteral("没有读到题录，未写入新Enw文件:") + settings.output);
@@ -51,7 +53,8 @@ RunResult runRepair(const RunSettings &settings, const RunReport &report)
     // export, and full texts two records claim.
     result.written = outcome.written;
     if (result.written) {
-        qDebug() << (QStringLiteral("已写入新Enw文件:") + QFileInfo(settings.output).absoluteFilePath());
+        qDebug() << (QStringLiteral("已写入新") + outputFormatName(format) + QStringLiteral("文件:")
+                     + QFileInfo(settings.output).absoluteFilePath());
         reportClaims(fullTexts, outcome.recordsPerFullText, report);
     }
     return result;

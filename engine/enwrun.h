@@ -2,16 +2,20 @@
 #define ENWLINK_ENWRUN_H
 
 #include "engine/engineutil.h"
+#include "engine/outputformat.h"
 
 #include <QString>
+
+#include <optional>
 
 // What a run is given, taken once when it starts.
 struct RunSettings
 {
     QString source;   // the ENW file to read
     QString folder;   // the folder of full texts
-    QString output;   // the ENW file to write
+    QString output;   // the file to write
     int distance = 2; // the edit distance of the near pass (0: none)
+    std::optional<OutputFormat> format; // else by the output's suffix (outputFormatOf)
 };
 
 struct RunResult

@@ -1,6 +1,7 @@
 #include "engine/enwwriter.h"
 
 #include "engine/engineutil.h"
+#include "engine/enwrecord.h"
 #include "engine/fulltextmatcher.h"
 #include "engine/linkclaims.h"
 #include "engine/publishernames.h"
@@ -14,6 +15,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <optional>
 
 
 namespace {
@@ -119,9 +121,14 @@ void reportWriteFailure(const QString &outputPath, const QString &reason,
 class EncodedOutput
 {
 public:
-    EncodedOutput(QIODevice &device, QTextCodec *codec) : m_device(device), m_codec(codec)
+    // With a converter, the ENW text becomes RIS or BibTeX on its way out.
+    EncodedOutput(QIODevice &device, QTextCodec *codec, RecordConverter *converter = nullptr,
+                  bool byteOrderMark = true)
+        : m_device(device), m_codec(codec), m_converter(converter)
     {
         m_pending.reserve(pieceSize + 4096);
+        if (!byteOrderMark)
+            m_state.flags |= QTextCodec::IgnoreHeader;
     }
 
     EncodedOutput &operator<<(const QString &text)
@@ -134,22 +141,39 @@ public:
 
     void flush()
     {
-        if (m_pending.isEmpty())
-            return;
-        const QByteArray bytes = m_codec->fromUnicode(m_pending.constData(), m_pending.size(), &m_state);
+        if (m_converter)
+            write(m_converter->take(m_pending));
+        else
+            write(m_pending);
         m_pending.resize(0); // keeps the capacity
+    }
+
+    // Writes what is pending and, with a converter, the last record.
+    void finish()
+    {
+        flush();
+        if (m_converter)
+            write(m_converter->finish());
+    }
+
+    QString failure() const { return m_failure; }
+
+private:
+    void write(const QString &text)
+    {
+        if (text.isEmpty())
+            return;
+        const QByteArray bytes = m_codec->fromUnicode(text.constData(), text.size(), &m_state);
         // Why writing failed, taken at once: by the time the file is
         // committed Qt often knows no more than "Unknown error".
         if (m_device.write(bytes) != bytes.size() && m_failure.isEmpty())
             m_failure = qt_error_string(-1);
     }
 
-    QString failure() const { return m_failure; }
-
-private:
     static constexpr int pieceSize = 1 << 18;
     QIODevice &m_device;
     QTextCodec *m_codec;
+    RecordConverter *m_converter;
     QTextCodec::ConverterState m_state;
     QString m_pending;
     QString m_failure;
@@ -194,27 +218,6 @@ QString doiIn(const QString &entry)
     const bool isDoi = doi.startsWith(QLatin1String("10.")) && doi.indexOf(QLatin1Char('/')) > 3
                        && !doi.contains(QLatin1Char(' '));
     return isDoi ? doi : QString();
-}
-
-// The first year in a "%D" line (1000 to 2999, not part of a longer
-// number), or 0.
-int yearIn(const QString &entry)
-{
-    int digits = 0;
-    int year = 0;
-    for (int at = 2; at <= entry.size(); ++at) {
-        const QChar c = at < entry.size() ? entry.at(at) : QChar();
-        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
-            year = 10 * std::min(year, 100000) + (c.unicode() - '0');
-            ++digits;
-            continue;
-        }
-        if (digits == 4 && year >= 1000 && year <= 2999)
-            return year;
-        digits = 0;
-        year = 0;
-    }
-    return 0;
 }
 
 } // namespace
@@ -267,15 +270,12 @@ RecordFacts recordFactsIn(const QStringList &lines, int from, int *end, const Re
                 authors.families.append(familyNameOf(author));
             }
         } else if (letter == 'd' && facts.fields.authorYear.year == 0) {
-            facts.fields.authorYear.year = yearIn(entry);
+            facts.fields.authorYear.year = yearIn(QStringView(entry).mid(2));
         } else if (letter == 'r' && facts.doi.isEmpty()) {
             facts.doi = doiIn(entry);
         } else if (tag == '>') {
             // EndNote and Zotero write a file:// URL where others write the path.
-            const QString attached = entry.mid(2).trimmed();
-            facts.attachments.append(attached.startsWith(QLatin1String("file://"), Qt::CaseInsensitive)
-                                         ? QUrl(attached).toLocalFile()
-                                         : attached);
+            facts.attachments.append(attachedPathOf(entry.mid(2).trimmed()));
             facts.attachmentLines.append(at);
         }
         ++at;
@@ -289,7 +289,8 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
                    const RunReport &report, const QString &sourcePath,
-                   const QList<QByteArray> &linkTargets, WriteOutcome *outcome, const RecordUrls &urls)
+                   const QList<QByteArray> &linkTargets, WriteOutcome *outcome, const RecordUrls &urls,
+                   OutputFormat format)
 {
     if (outcome) {
         outcome->written = false;
@@ -375,7 +376,15 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         return match;
     }, &ambiguousCuts);
 
-    EncodedOutput out(file, codec);
+    // RIS and BibTeX are written as UTF-8, RIS with a byte-order mark (its
+    // importers take a file without one as UTF-8 too, but not every one).
+    std::optional<RecordConverter> converter;
+    if (format != OutputFormat::Enw) {
+        converter.emplace(format);
+        codec = QTextCodec::codecForName("UTF-8");
+    }
+    EncodedOutput out(file, codec, converter ? &*converter : nullptr, format != OutputFormat::Bib);
+    size_t nextUrl = 0; // the URLs go into RIS and BibTeX after their record's "%0" line
     const QString missMessage =
         QStringLiteral("未找到全文，1、全文不存在，2、或者文献标题与对应文件名不完全一致!");
     const QString attachment = QStringLiteral("%> ");
@@ -394,6 +403,10 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
             continue;
         }
         out << entry;
+        for (; converter && nextUrl < urls.size() && urls[nextUrl].first <= at; ++nextUrl) {
+            const QString &url = urls[nextUrl].second;
+            out << (url.startsWith(QLatin1Char('%')) ? url : QStringLiteral("%U ") + url);
+        }
         if (!isTitleLine(entry))
             continue;
         TitleLink &link = links[nextLink++];
@@ -459,7 +472,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                     + QStringLiteral(" (") + QString::number(cut.second) + QStringLiteral(")"));
     }
 
-    out.flush();
+    out.finish();
     // What the file still buffers goes out now: a failure there (a full disk,
     // a size limit) would otherwise pass the commit unnoticed with a short file.
     QString failure = out.failure();
@@ -484,11 +497,12 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec, int threshold,
                    const RunReport &report, const QString &sourcePath,
-                   const QList<QByteArray> &linkTargets, WriteOutcome *outcome, const RecordUrls &urls)
+                   const QList<QByteArray> &linkTargets, WriteOutcome *outcome, const RecordUrls &urls,
+                   OutputFormat format)
 {
     const IndexedFullTextMatcher matcher(fullTexts, threshold);
     return writeLinkedEnw(lines, fullTexts, outputPath, codec, matcher, report, sourcePath, linkTargets,
-                          outcome, urls);
+                          outcome, urls, format);
 }
 
 void reportClaims(const QFileInfoList &fullTexts, const QVector<int> &recordsPerFullText,

@@ -4,6 +4,7 @@
 #include "engine/engineutil.h"
 #include "engine/enwreader.h"
 #include "engine/fulltextmatcher.h"
+#include "engine/outputformat.h"
 
 #include <QFileInfoList>
 #include <QString>
@@ -57,13 +58,16 @@ struct WriteOutcome
 // never linked. `*outcome` tells whether the file was written and how many
 // records linked each full text. `urls` are the records' URLs, which
 // readEnwFile leaves out of the lines.
+//
+// With `format` RIS or BibTeX, the same records, links and URLs are written
+// in that format instead (UTF-8; `codec` is not used), under the same rules.
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QString &outputPath, QTextCodec *codec,
                    const FullTextMatcher &matcher,
                    const RunReport &report = {},
                    const QString &sourcePath = QString(),
                    const QList<QByteArray> &linkTargets = {}, WriteOutcome *outcome = nullptr,
-                   const RecordUrls &urls = {});
+                   const RecordUrls &urls = {}, OutputFormat format = OutputFormat::Enw);
 
 // The same with the product's matcher for `threshold` (0 turns the near pass off).
 int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
@@ -71,7 +75,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const RunReport &report = {},
                    const QString &sourcePath = QString(),
                    const QList<QByteArray> &linkTargets = {}, WriteOutcome *outcome = nullptr,
-                   const RecordUrls &urls = {});
+                   const RecordUrls &urls = {}, OutputFormat format = OutputFormat::Enw);
 
 // Logs, after a run that wrote its output, the full texts no record linked
 // ("未被题录链接的全文有：" and the number, then a "File :" line each, in list

@@ -38,7 +38,7 @@ void TestCommandLine::runs_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("out");  // a line standard output must hold
     QTest::addColumn<QString>("err");  // a line standard error must hold
-    QTest::newRow("help") << QStringList({"--help"}) << 0 << "  SOURCE          The ENW file to read." << "";
+    QTest::newRow("help") << QStringList({"--help"}) << 0 << "  SOURCE             The ENW file to read." << "";
     QTest::newRow("version") << QStringList({"--version"}) << 0 << "enwlink " ENWLINK_VERSION << "";
     QTest::newRow("a run") << QStringList({"@/refs.enw", "@/lib", "@/out.enw", "--distance", "0"}) << 0
                            << QStringLiteral("OutPut:\"已写入新Enw文件:@/out.enw\"")
@@ -75,6 +75,15 @@ void TestCommandLine::runs_data()
                                           << QStringLiteral("Warning:\"全文数据库所属路径文件夹不存在！:@/refs.enw\"");
     QTest::newRow("a library that moved") << QStringList({"@/moved.enw", "@/lib", "@/out.enw"}) << 0
                                           << QStringLiteral("OutPut:\"已替换失效附件：1\"") << "";
+    QTest::newRow("RIS by the suffix") << QStringList({"@/refs.enw", "@/lib", "@/out.RIS"}) << 0
+                                       << QStringLiteral("OutPut:\"已写入新RIS文件:@/out.RIS\"") << "";
+    QTest::newRow("BibTeX by --format") << QStringList({"@/refs.enw", "@/lib", "@/out.enw", "--format", "bib"}) << 0
+                                        << QStringLiteral("OutPut:\"已写入新BibTeX文件:@/out.enw\"") << "";
+    QTest::newRow("ENW by --format, whatever the suffix")
+        << QStringList({"@/refs.enw", "@/lib", "--format", "ENW", "@/o.bib"}) << 0
+        << QStringLiteral("OutPut:\"已写入新Enw文件:@/o.bib\"") << "";
+    QTest::newRow("an unknown format") << QStringList({"@/refs.enw", "@/lib", "@/o.enw", "--format", "xml"}) << 2 << ""
+                                       << "--format takes enw, ris or bib.";
 #ifndef Q_OS_WIN // a Western code page decodes any byte
     QTest::newRow("lines no encoding decodes") << QStringList({"@/bad.enw", "@/lib", "@/out.enw"}) << 4 << ""
                                                << QStringLiteral("Warning:\"无法解码的行数:1\"");
@@ -118,6 +127,14 @@ void TestCommandLine::runs()
     QVERIFY(outLines.filter(QStringLiteral("Warning:")).isEmpty());
     QVERIFY(!errLines.join(QString()).contains(QChar(0x1B))); // no colour where it is no terminal
     QCOMPARE(readBytes(root + "/refs.enw"), source);
+    // The file the written-path line names is in the format it names.
+    for (const QString &line : outLines.filter(QStringLiteral("OutPut:\"已写入新"))) {
+        const int colon = line.indexOf(':', 8);
+        const QByteArray bytes = readBytes(line.mid(colon + 1).chopped(1));
+        const QString format = line.mid(12, colon - 14);
+        QVERIFY2(bytes.startsWith(format == "RIS" ? "\xEF\xBB\xBFTY  - GEN" : format == "BibTeX" ? "@misc{" : "\xFF\xFE%"),
+                 qPrintable(line));
+    }
     const bool written = status == 0 || status == 4;
     QCOMPARE(QFileInfo::exists(root + "/out.enw"), written && arguments.filter("out.enw").size() == 1);
 }

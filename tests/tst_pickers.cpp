@@ -51,7 +51,7 @@ private:
     };
     // Clicks `button`; when its dialog shows, records what it shows, then picks
     // `path` (relative to the fixture) or cancels when `path` is empty.
-    Seen pick(const char *button, const QString &path);
+    Seen pick(const char *button, const QString &path, const QString &nameFilter = QString());
     QComboBox *combo(const char *name) const;
     QStringList items(const char *name) const;
 
@@ -100,7 +100,7 @@ QStringList TestPickers::items(const char *name) const
     return texts;
 }
 
-TestPickers::Seen TestPickers::pick(const char *button, const QString &path)
+TestPickers::Seen TestPickers::pick(const char *button, const QString &path, const QString &nameFilter)
 {
     Seen seen;
     bool looked = false;
@@ -126,6 +126,8 @@ TestPickers::Seen TestPickers::pick(const char *button, const QString &path)
         // dialog is accepted only once it holds the path.
         if (QWidget *focused = dialog->focusWidget())
             focused->clearFocus();
+        if (!nameFilter.isEmpty())
+            dialog->selectNameFilter(nameFilter);
         dialog->selectFile(m_root + "/" + path);
         if (dialog->selectedFiles() != QStringList(m_root + "/" + path))
             return; // again at the next tick
@@ -231,10 +233,18 @@ void TestPickers::outputPick()
     const Seen seen = pick("toolButtonSave", "refs/new.enw");
     QCOMPARE(seen.title, QStringLiteral("新建enw格式的题录文件"));
     QCOMPARE(seen.directory, m_root + "/work");
-    QCOMPARE(seen.nameFilters, QStringList({"Enw File(*.enw)", "Text files (*.txt)"}));
+    QCOMPARE(seen.nameFilters, QStringList({"Enw File(*.enw)", "RIS File(*.ris)", "BibTeX File(*.bib)",
+                                            "Text files (*.txt)"}));
     QCOMPARE(items("comboBoxSave"), QStringList({m_root + "/refs/new.enw"}));
     QCOMPARE(QDir::currentPath(), m_root + "/refs");
     QVERIFY(!QFileInfo::exists(m_root + "/refs/new.enw"));
+    // A name without a suffix takes the chosen filter's; one with a suffix keeps it.
+    pick("toolButtonSave", "refs/plain");
+    pick("toolButtonSave", "refs/zotero", "RIS File(*.ris)");
+    pick("toolButtonSave", "refs/jabref", "BibTeX File(*.bib)");
+    pick("toolButtonSave", "refs/kept.txt", "RIS File(*.ris)");
+    QCOMPARE(items("comboBoxSave").mid(1), QStringList({m_root + "/refs/plain.enw", m_root + "/refs/zotero.ris",
+                                                        m_root + "/refs/jabref.bib", m_root + "/refs/kept.txt"}));
 }
 
 void TestPickers::outputPickerFollowsEveryPick()

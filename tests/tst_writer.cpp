@@ -28,6 +28,8 @@ private slots:
     void matching();
     void namingRules_data();
     void namingRules();
+    void otherFormats_data();
+    void otherFormats();
     void failures_data();
     void failures();
     void readOnlyFolder();
@@ -589,6 +591,103 @@ void TestWriter::namingRules()
     QVERIFY(capture.lines().constFirst().startsWith(exact ? "D:" : "W:"));
 }
 
+void TestWriter::otherFormats_data()
+{
+    // `enw`: the source, records and all; "<lib>" in it and in `expected` stands
+    // for the full-text folder. A line "%U …" of the first record reaches
+    // the writer as the reader hands URLs over.
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("enw");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("ris: every field") << "ris"
+        << QStringLiteral("%0 Journal Article\n%A Smith, J.;Lee, K.;\n%A 王强\n%E Ed, A.\n%T Deep learning\n%J Nature\n"
+                          "%D 2020\n%V 7\n%N 3\n%P 12-18\n%R 10.1/x\n%@ 1234-5678\n%I Pub\n%C Beijing\n"
+                          "%K 深度学习;神经网络；CNN\n%X An abstract\nin two lines\n%U http://x.org/1\n%Z a note\n"
+                          "%9 期刊\n%> file://<lib>/old.pdf\n")
+        << QStringList({"Deep learning.pdf"})
+        << QStringLiteral("TY  - JOUR\r\nUR  - http://x.org/1\r\nAU  - Smith, J.\r\nAU  - Lee, K.\r\nAU  - 王强\r\n"
+                          "ED  - Ed, A.\r\nTI  - Deep learning\r\nT2  - Nature\r\nPY  - 2020\r\nVL  - 7\r\n"
+                          "IS  - 3\r\nSP  - 12\r\nEP  - 18\r\nDO  - 10.1/x\r\nSN  - 1234-5678\r\nPB  - Pub\r\n"
+                          "CY  - Beijing\r\nKW  - 深度学习\r\nKW  - 神经网络\r\nKW  - CNN\r\nAB  - An abstract in two lines\r\n"
+                          "N1  - a note\r\nN1  - %9 期刊\r\nL1  - <lib>/Deep learning.pdf\r\nL1  - <lib>/old.pdf\r\nER  - \r\n\r\n");
+    QTest::newRow("ris: second fields are notes") << "ris"
+        << QStringLiteral("%0 Book Section\n%T One\n%T Two\n%J Journal\n%B Book\n%D 2001\n%D 2002\n%P 5\n%P 7-9\n")
+        << QStringList()
+        << QStringLiteral("TY  - CHAP\r\nTI  - One\r\nT2  - Journal\r\nPY  - 2001\r\nSP  - 5\r\nN1  - %T Two\r\n"
+                          "N1  - %B Book\r\nN1  - %D 2002\r\nN1  - %P 7-9\r\nER  - \r\n\r\n");
+    QTest::newRow("ris: types") << "ris"
+        << QStringLiteral("%0 Book\n\n%0 Thesis\n\n%0 conference paper\n\n%0 Conference Proceedings\n\n%0 Patent\n\n"
+                          "%0 Newspaper Article\n\n%0 Report\n\n%0 Standard\n\n%0 Electronic Article\n\n%0 Generic\n\n"
+                          "%0 Serial\n")
+        << QStringList()
+        << QStringLiteral("TY  - BOOK\r\nER  - \r\n\r\nTY  - THES\r\nER  - \r\n\r\nTY  - CPAPER\r\nER  - \r\n\r\n"
+                          "TY  - CONF\r\nER  - \r\n\r\nTY  - PAT\r\nER  - \r\n\r\nTY  - NEWS\r\nER  - \r\n\r\n"
+                          "TY  - RPRT\r\nER  - \r\n\r\nTY  - STAND\r\nER  - \r\n\r\nTY  - EJOUR\r\nER  - \r\n\r\n"
+                          "TY  - GEN\r\nER  - \r\n\r\nTY  - GEN\r\nN1  - %0 Serial\r\nER  - \r\n\r\n");
+    QTest::newRow("ris: paths importers would unescape") << "ris"
+        << QStringLiteral("%0 Journal Article\n%T R&D\n%> <lib>/a<b> c.pdf\n%> <lib>/50% ;{}\\.pdf\n")
+        << QStringList({"R&D.pdf"})
+        << QStringLiteral("TY  - JOUR\r\nTI  - R&D\r\nL1  - file://<lib>/R%26D.pdf\r\nL1  - file://<lib>/a%3Cb%3E%20c.pdf\r\n"
+                          "L1  - <lib>/50% ;{}\\.pdf\r\nER  - \r\n\r\n");
+    QTest::newRow("bib: every field") << "bib"
+        << QStringLiteral("%0 Journal Article\n%A Smith, J.;Lee, K.\n%A Research and Development Group\n%E Ed, A.\n"
+                          "%T 50% of {x} & $y_1 #2 ~ \\ ^\n%J Nature\n%D 2020\n%V 7\n%N 3\n%P 12-18\n%R 10.1/x_y\n"
+                          "%@ 1234-5678\n%I Pub\n%C Beijing\n%K a;b；c\n%X An abstract\nin two lines\n%U http://x.org/1\n"
+                          "%Z a note\n%9 期刊\n%> <lib>/old:1;{x}.caj\n")
+        << QStringList({"50% of {x} & $y_1 #2 ~ \\ ^.pdf"})
+        << QStringLiteral("@article{Smith2020,\n  url = {http://x.org/1},\n"
+                          "  author = {Smith, J. and Lee, K. and {Research and Development Group}},\n"
+                          "  editor = {Ed, A.},\n  title = {50\\% of \\{x\\} \\& \\$y\\_1 \\#2 \\~{} $\\backslash$ ^},\n"
+                          "  journal = {Nature},\n  year = {2020},\n  volume = {7},\n  number = {3},\n  pages = {12--18},\n"
+                          "  doi = {10.1/x\\_y},\n  issn = {1234-5678},\n  publisher = {Pub},\n  address = {Beijing},\n"
+                          "  keywords = {a, b, c},\n  abstract = {An abstract\nin two lines},\n  note = {a note\n\\%9 期刊},\n"
+                          "  file = {:<lib>/50% of \\{x\\} & $y_1 #2 ~ \\\\ ^.pdf:PDF;:<lib>/old\\:1\\;\\{x\\}.caj:CAJ}\n}\n\n");
+    QTest::newRow("bib: keys and types") << "bib"
+        << QStringLiteral("%0 Book\n%A Smith, J.\n%D 2020\n%@ 978-7\n\n%0 Thesis\n%A 王强\n%D 2020年\n%J 南昌大学\n%I 大学\n"
+                          "%9 博士\n\n%0 Thesis\n%A John Smith\n%D 2020\n%9 碩士\n\n%0 Report\n%A Smith\n%D 2020\n%I Lab\n"
+                          "\n%0 Book Section\n%@ 1-2\n\n%0 Conference Paper\n%A O'Neil, A.\n\n%0 Patent\n%A Smith, J.\n"
+                          "%D 2020\n\n%0 Serial\n%A Smith\n%D 2020\n")
+        << QStringList()
+        << QStringLiteral("@book{Smith2020,\n  author = {Smith, J.},\n  year = {2020},\n  isbn = {978-7}\n}\n\n"
+                          "@phdthesis{王强2020,\n  author = {王强},\n  year = {2020年},\n  school = {南昌大学},\n"
+                          "  note = {\\%I 大学\n\\%9 博士}\n}\n\n"
+                          "@mastersthesis{Smith2020a,\n  author = {John Smith},\n  year = {2020},\n  note = {\\%9 碩士}\n}\n\n"
+                          "@techreport{Smith2020b,\n  author = {Smith},\n  year = {2020},\n  institution = {Lab}\n}\n\n"
+                          "@incollection{Anon,\n  isbn = {1-2}\n}\n\n@inproceedings{ONeil,\n  author = {O'Neil, A.}\n}\n\n"
+                          "@patent{Smith2020c,\n  author = {Smith, J.},\n  year = {2020}\n}\n\n"
+                          "@misc{Smith2020d,\n  note = {\\%0 Serial},\n  author = {Smith},\n  year = {2020}\n}\n\n");
+}
+
+void TestWriter::otherFormats()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, enw);
+    QFETCH(QStringList, files);
+    QFETCH(QString, expected);
+    const QString folder = m_root + "/lib";
+    QStringList lines;
+    RecordUrls urls;
+    for (const QString &line : enw.replace("<lib>", folder).split('\n')) {
+        if (line.startsWith("%U"))
+            urls.push_back({0, line + "\r\n"});
+        else if (!line.isEmpty() || lines.size() + 1 < enw.count('\n'))
+            lines.append(line + "\r\n");
+    }
+    QVERIFY(makeFiles(folder, files));
+    OutputFormat chosen = OutputFormat::Enw;
+    QVERIFY(outputFormatNamed(format, &chosen));
+    const QString out = m_root + "/out." + format;
+    LogCapture capture;
+    QCOMPARE(writeLinkedEnw(lines, fullTexts(files), out, m_codec, 0, {}, QString(), {}, nullptr, urls, chosen),
+             files.size());
+    const QByteArray mark = format == "ris" ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    QCOMPARE(QString::fromUtf8(readBytes(out)), QString::fromUtf8(mark + expected.replace("<lib>", folder).toUtf8()));
+    QCOMPARE(readBytes(out).left(3) == "\xEF\xBB\xBF", !mark.isEmpty());
+    for (const QString &file : files)
+        QVERIFY(QFile::remove(folder + "/" + file));
+}
+
 void TestWriter::failures_data()
 {
     QTest::addColumn<QString>("target");
@@ -618,23 +717,26 @@ void TestWriter::failures()
     const QStringList before = QDir(m_root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     const QStringList beforeHere = QDir::current().entryList(QDir::AllEntries | QDir::Hidden);
 
-    LogCapture capture;
-    QCOMPARE(writeLinkedEnw({"%T Title\r\n"}, fullTexts({"Title.pdf"}), out, m_codec, 2,
-                            [&capture] { capture.reset(); }, m_root + "/refs.enw"),
-             0);
-    QCOMPARE(capture.messages.size(), 1);
-    const QString message = capture.lines().first();
-    const QString start = QStringLiteral("W:\"无法写入新Enw文件:") + out + " (";
-    QVERIFY2(message.startsWith(start) && message.endsWith(")\"") && message.size() > start.size() + 2,
-             qPrintable(message));
-    if (!reason.isEmpty())
-        QCOMPARE(message, start + reason + ")\"");
-    QCOMPARE(capture.warningsWithReset, 1);
-    QCOMPARE(QDir(m_root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
-    QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::Hidden), beforeHere);
-    QCOMPARE(readBytes(m_root + "/folder/inside/keep.txt"), QByteArray("keep"));
-    QCOMPARE(readBytes(m_root + "/refs.enw"), QByteArray("%0 A\n"));
-    QCOMPARE(readBytes(m_root + "/lib/Title.pdf"), QByteArray());
+    // Every format is refused alike.
+    for (const OutputFormat format : {OutputFormat::Enw, OutputFormat::Ris, OutputFormat::Bib}) {
+        LogCapture capture;
+        QCOMPARE(writeLinkedEnw({"%T Title\r\n"}, fullTexts({"Title.pdf"}), out, m_codec, 2,
+                                [&capture] { capture.reset(); }, m_root + "/refs.enw", {}, nullptr, {}, format),
+                 0);
+        QCOMPARE(capture.messages.size(), 1);
+        const QString message = capture.lines().first();
+        const QString start = QStringLiteral("W:\"无法写入新Enw文件:") + out + " (";
+        QVERIFY2(message.startsWith(start) && message.endsWith(")\"") && message.size() > start.size() + 2,
+                 qPrintable(message));
+        if (!reason.isEmpty())
+            QCOMPARE(message, start + reason + ")\"");
+        QCOMPARE(capture.warningsWithReset, 1);
+        QCOMPARE(QDir(m_root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+        QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::Hidden), beforeHere);
+        QCOMPARE(readBytes(m_root + "/folder/inside/keep.txt"), QByteArray("keep"));
+        QCOMPARE(readBytes(m_root + "/refs.enw"), QByteArray("%0 A\n"));
+        QCOMPARE(readBytes(m_root + "/lib/Title.pdf"), QByteArray());
+    }
 }
 
 void TestWriter::readOnlyFolder()
@@ -676,14 +778,17 @@ void TestWriter::fullDiskKeepsPreviousFile()
     for (int i = 0; i < 5000; ++i)
         lines << "%0 Journal Article\r\n" << QStringLiteral("%T Record %1\r\n").arg(i) << "\r\n";
     const QFileInfoList files = fullTexts({"Record 1.pdf"});
-    const ChildResult child = runInChild(
-        [&] { return writeLinkedEnw(lines, files, out, m_codec, 0); }, false, 4096);
-    QCOMPARE(child.status, 0);
-    QVERIFY(!child.log.isEmpty());
-    // The reason names the cause (here the file size limit), not "Unknown error".
-    QCOMPARE(child.log.last(), QStringLiteral("W:\"无法写入新Enw文件:") + out + " (File too large)\"");
-    QCOMPARE(readBytes(out), previous);
-    QCOMPARE(QDir(m_root).entryList({"full*"}, QDir::Files | QDir::Hidden), QStringList({"full.enw"}));
+    for (const OutputFormat format : {OutputFormat::Enw, OutputFormat::Ris, OutputFormat::Bib}) {
+        const ChildResult child = runInChild(
+            [&] { return writeLinkedEnw(lines, files, out, m_codec, 0, {}, QString(), {}, nullptr, {}, format); },
+            false, 4096);
+        QCOMPARE(child.status, 0);
+        QVERIFY(!child.log.isEmpty());
+        // The reason names the cause (here the file size limit), not "Unknown error".
+        QCOMPARE(child.log.last(), QStringLiteral("W:\"无法写入新Enw文件:") + out + " (File too large)\"");
+        QCOMPARE(readBytes(out), previous);
+        QCOMPARE(QDir(m_root).entryList({"full*"}, QDir::Files | QDir::Hidden), QStringList({"full.enw"}));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestWriter)
