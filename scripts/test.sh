@@ -4,7 +4,8 @@
 # UndefinedBehaviorSanitizer. Exits non-zero when anything fails.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
-ensure_packages "${BUILD_PACKAGES[@]}"
+# bibutils reads the RIS and BibTeX outputs back in the round-trip test.
+ensure_packages "${BUILD_PACKAGES[@]}" python3 bibutils
 export QT_QPA_PLATFORM=offscreen
 
 build_in build
