@@ -12,6 +12,7 @@
 //   enwbench --managers DIR N            N records whose full texts carry reference managers'
 //                                        and publishers' names (and the linear oracle's run)
 //   enwbench --check DIR                 checks DIR/out-product.enw of such a library
+//   enwbench --formats DIR N             the N x N library written as ENW, RIS and BibTeX, in turns
 //   enwbench --screenshots EXAMPLES DOCS the README's pictures (scripts/screenshots.sh)
 
 #include "app/logrouting.h"
@@ -431,20 +432,23 @@ private:
     QHash<QString, FullTextMatch> answers;
 };
 
-int runEngine(const QString &mode, const QString &dir, int threshold)
+int runEngine(const QString &mode, const QString &dir, int threshold, const QString &formatName = QString())
 {
+    OutputFormat format = OutputFormat::Enw;
+    outputFormatNamed(formatName, &format);
     qInstallMessageHandler(discardMessages);
     QElapsedTimer timer;
     timer.start();
     QTextCodec *codec = QTextCodec::codecForName("UTF-16LE");
     QStringList lines;
     RecordUrls urls; // as a run hands them to the matcher
-    readEnwFile(dir + QStringLiteral("/refs.enw"), lines, {}, nullptr, &urls);
+    readEnwFile(dir + QStringLiteral("/refs.enw"), lines, {}, nullptr, &urls, format != OutputFormat::Enw);
     const qint64 read = timer.nsecsElapsed();
     QFileInfoList fullTexts;
     collectFullTexts(dir + QStringLiteral("/fulltexts"), fullTexts);
     const qint64 collected = timer.nsecsElapsed();
-    const QString output = dir + QStringLiteral("/out-") + mode + QStringLiteral(".enw");
+    const QString output = dir + QStringLiteral("/out-") + mode + QStringLiteral(".")
+                           + (formatName.isEmpty() ? QStringLiteral("enw") : formatName);
     int linked;
     if (mode == QLatin1String("linear")) {
         // A first writing asks the questions, the linear matcher answers them
@@ -454,7 +458,7 @@ int runEngine(const QString &mode, const QString &dir, int threshold)
         answered.answer(LinearFullTextMatcher(fullTexts, threshold));
         linked = writeLinkedEnw(lines, fullTexts, output, codec, answered, {}, QString(), {}, nullptr, urls);
     } else {
-        linked = writeLinkedEnw(lines, fullTexts, output, codec, threshold, {}, QString(), {}, nullptr, urls);
+        linked = writeLinkedEnw(lines, fullTexts, output, codec, threshold, {}, QString(), {}, nullptr, urls, format);
     }
     const qint64 total = timer.nsecsElapsed();
     std::fprintf(stderr, "read %.3f collect %.3f link and write %.3f\n", read / 1e9,
@@ -694,6 +698,35 @@ int runDownloads(const QString &dir, int size, Titles titles = Titles::Downloads
     return runCheck(dir);
 }
 
+// The whole run writing ENW, RIS and BibTeX in turns on one library: the
+// median of seven runs each, and the size of each output.
+int runFormats(const QString &dir, int size)
+{
+    generateLibrary(dir, size, size);
+    const QStringList formats({QStringLiteral("enw"), QStringLiteral("ris"), QStringLiteral("bib")});
+    QVector<QVector<double>> seconds(formats.size());
+    for (int round = 0; round < 7; ++round) {
+        for (int i = 0; i < formats.size(); ++i) {
+            const ChildRun run = runChild({QStringLiteral("--engine"), QStringLiteral("product"), dir,
+                                           QStringLiteral("2"), formats.at(i)});
+            if (!run.ok)
+                return 1;
+            seconds[i].append(run.seconds);
+        }
+    }
+    std::printf("| output | run, median of 7 (s) | against ENW | size (MB) |\n|---|---|---|---|\n");
+    double enw = 0;
+    for (int i = 0; i < formats.size(); ++i) {
+        std::sort(seconds[i].begin(), seconds[i].end());
+        const double median = seconds[i].at(3);
+        if (i == 0)
+            enw = median;
+        std::printf("| %s | %.3f | %+.1f%% | %.1f |\n", qPrintable(formats.at(i)), median, 100.0 * (median / enw - 1),
+                    QFileInfo(dir + QStringLiteral("/out-product.") + formats.at(i)).size() / 1e6);
+    }
+    return 0;
+}
+
 // The README's two pictures: the window as it opens, and after a run on the
 // sample library. Meant for a real (virtual) X display with Chinese fonts.
 int runScreenshots(const QString &examples, const QString &docs)
@@ -745,7 +778,10 @@ int main(int argc, char **argv)
         return runDownloads(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]).toInt(), Titles::Managers);
     if (mode == QLatin1String("--engine") && argc > 3)
         return runEngine(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
-                         argc > 4 ? QString::fromLocal8Bit(argv[4]).toInt() : 2);
+                         argc > 4 ? QString::fromLocal8Bit(argv[4]).toInt() : 2,
+                         argc > 5 ? QString::fromLocal8Bit(argv[5]) : QString());
+    if (mode == QLatin1String("--formats") && argc > 3)
+        return runFormats(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]).toInt());
     if (mode == QLatin1String("--floor") && argc > 2)
         return runFloor(QString::fromLocal8Bit(argv[2]));
     return runTable(mode == QLatin1String("--quick"));

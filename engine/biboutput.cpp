@@ -12,14 +12,14 @@
 
 namespace {
 
-bool isThesis(const QString &type)
+bool isThesis(QLatin1String type)
 {
     return type == QLatin1String("phdthesis") || type == QLatin1String("mastersthesis");
 }
 
 // The field a one-valued ENW field fills in an entry of `type`, or an
 // empty string for fields BibTeX has no name for.
-QLatin1String fieldName(ushort tag, const QString &type)
+QLatin1String fieldName(ushort tag, QLatin1String type)
 {
     switch (tag) {
     case 'T': return QLatin1String("title");
@@ -75,53 +75,87 @@ QString keySuffix(int n)
     return suffix;
 }
 
-QString fileFieldEntry(const QString &value)
+// Whether a name holds the word "and" (in any letter case) between blanks.
+bool holdsAnd(const QString &name)
+{
+    for (int at = 0; at + 4 < name.size(); ++at) {
+        if (name.at(at) == QLatin1Char(' ') && name.at(at + 4) == QLatin1Char(' ')
+            && QStringView(name).mid(at + 1, 3).compare(QLatin1String("and"), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// One file of the "file" field, JabRef's way: ":path:PDF".
+void appendFileEntry(QString &field, const QString &value)
 {
     const QString path = QDir::toNativeSeparators(attachedPathOf(value));
-    QString escaped;
-    for (const QChar c : path) {
-        if (c == QLatin1Char(':') || c == QLatin1Char(';') || c == QLatin1Char('\\') || c == QLatin1Char('{')
-            || c == QLatin1Char('}'))
-            escaped += QLatin1Char('\\');
-        escaped += c;
+    if (!field.isEmpty())
+        field += QLatin1Char(';');
+    field += QLatin1Char(':');
+    const auto special = [](QChar c) {
+        const ushort u = c.unicode();
+        return u == ':' || u == ';' || u == '\\' || u == '{' || u == '}';
+    };
+    if (std::none_of(path.begin(), path.end(), special)) {
+        field += path;
+    } else {
+        for (const QChar c : path) {
+            if (special(c))
+                field += QLatin1Char('\\');
+            field += c;
+        }
     }
-    return QLatin1Char(':') + escaped + QLatin1Char(':') + QFileInfo(path).suffix().toUpper();
+    field += QLatin1Char(':');
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot > path.lastIndexOf(QDir::separator()))
+        field += path.midRef(dot + 1).toString().toUpper();
 }
 
 } // namespace
 
-QString bibType(const EnwRecord &record)
+QLatin1String bibType(const EnwRecord &record)
 {
-    const QString type = record.isEmpty() || record.first().tag != QLatin1Char('0')
-                             ? QString()
-                             : record.first().value.simplified().toLower();
-    if (type == QLatin1String("journal article") || type == QLatin1String("electronic article")
-        || type == QLatin1String("magazine article") || type == QLatin1String("newspaper article"))
-        return QStringLiteral("article");
-    if (type == QLatin1String("book") || type == QLatin1String("edited book"))
-        return QStringLiteral("book");
-    if (type == QLatin1String("book section"))
-        return QStringLiteral("incollection");
-    if (type == QLatin1String("conference paper") || type == QLatin1String("conference proceedings"))
-        return QStringLiteral("inproceedings");
-    if (type == QLatin1String("patent"))
-        return QStringLiteral("patent");
-    if (type == QLatin1String("report"))
-        return QStringLiteral("techreport");
-    if (type == QLatin1String("thesis")) {
+    const QStringView type = record.isEmpty() || record.first().tag != QLatin1Char('0')
+                                 ? QStringView()
+                                 : QStringView(record.first().value);
+    auto is = [type](const char *name) {
+        const QLatin1String wanted(name);
+        return type.size() == wanted.size() && type.compare(wanted, Qt::CaseInsensitive) == 0;
+    };
+    if (is("Journal Article") || is("Electronic Article") || is("Magazine Article") || is("Newspaper Article"))
+        return QLatin1String("article");
+    if (is("Book") || is("Edited Book"))
+        return QLatin1String("book");
+    if (is("Book Section"))
+        return QLatin1String("incollection");
+    if (is("Conference Paper") || is("Conference Proceedings"))
+        return QLatin1String("inproceedings");
+    if (is("Patent"))
+        return QLatin1String("patent");
+    if (is("Report"))
+        return QLatin1String("techreport");
+    if (is("Thesis")) {
         for (const EnwField &field : record) {
             if (field.tag == QLatin1Char('9')
                 && (field.value.contains(QStringLiteral("硕士")) || field.value.contains(QStringLiteral("碩士"))
                     || field.value.contains(QLatin1String("master"), Qt::CaseInsensitive)))
-                return QStringLiteral("mastersthesis");
+                return QLatin1String("mastersthesis");
         }
-        return QStringLiteral("phdthesis");
+        return QLatin1String("phdthesis");
     }
-    return QStringLiteral("misc");
+    return QLatin1String("misc");
 }
 
 QString bibValue(const QString &text)
 {
+    // Every special character is one of "#$%&\\_{}~".
+    const auto special = [](QChar c) {
+        const ushort u = c.unicode();
+        return u >= '#' && u <= '~' && (u <= '&' || u == '\\' || u == '_' || u == '{' || u == '}' || u == '~');
+    };
+    if (std::none_of(text.begin(), text.end(), special))
+        return text;
     QString value;
     value.reserve(text.size() + 8);
     for (const QChar c : text) {
@@ -145,26 +179,28 @@ QString bibValue(const QString &text)
     return value;
 }
 
-QString bibEntry(const EnwRecord &record, BibKeys *keys)
+void appendBibEntry(QString &out, const EnwRecord &record, BibKeys *keys)
 {
-    const QString type = bibType(record);
-    QVector<std::pair<QString, QString>> fields; // name and escaped value, in the record's order
-    auto add = [&fields](const QString &name, const QString &value, const QString &joiner) {
+    const QLatin1String type = bibType(record);
+    QVector<std::pair<QLatin1String, QString>> fields; // name and escaped value, in the record's order
+    fields.reserve(record.size() + 1);
+    auto add = [&fields](QLatin1String name, const QString &value, QLatin1String joiner) {
         for (auto &field : fields) {
             if (field.first == name) {
-                field.second += joiner + value;
+                field.second += joiner;
+                field.second += value;
                 return;
             }
         }
         fields.append({name, value});
     };
-    auto has = [&fields](const QString &name) {
+    auto has = [&fields](QLatin1String name) {
         return std::any_of(fields.begin(), fields.end(), [&name](const auto &field) { return field.first == name; });
     };
     const bool typed = !record.isEmpty() && record.first().tag == QLatin1Char('0');
     if (typed && type == QLatin1String("misc"))
-        add(QStringLiteral("note"), bibValue(QStringLiteral("%0 ") + record.first().value), QStringLiteral("\n"));
-    QStringList files;
+        add(QLatin1String("note"), bibValue(QStringLiteral("%0 ") + record.first().value), QLatin1String("\n"));
+    QString files;
     for (int i = typed ? 1 : 0; i < record.size(); ++i) {
         const EnwField &field = record.at(i);
         if (field.value.isEmpty())
@@ -174,32 +210,33 @@ QString bibEntry(const EnwRecord &record, BibKeys *keys)
             for (const QString &name : splitEntries(field.value)) {
                 // A corporate name holding "and" is one name, not two.
                 QString value = bibValue(name);
-                if (name.contains(QLatin1String(" and "), Qt::CaseInsensitive))
+                if (holdsAnd(name))
                     value = QLatin1Char('{') + value + QLatin1Char('}');
-                add(QLatin1String(tag == 'A' ? "author" : "editor"), value, QStringLiteral(" and "));
+                add(QLatin1String(tag == 'A' ? "author" : "editor"), value, QLatin1String(" and "));
             }
         } else if (tag == 'K') {
             for (const QString &keyword : splitEntries(field.value))
-                add(QStringLiteral("keywords"), bibValue(keyword), QStringLiteral(", "));
+                add(QLatin1String("keywords"), bibValue(keyword), QLatin1String(", "));
         } else if (tag == '>') {
-            files.append(fileFieldEntry(field.value));
+            appendFileEntry(files, field.value);
         } else if (tag == 'Z') {
-            add(QStringLiteral("note"), bibValue(field.value), QStringLiteral("\n"));
+            add(QLatin1String("note"), bibValue(field.value), QLatin1String("\n"));
         } else {
-            const QString name = fieldName(tag, type);
+            const QLatin1String name = fieldName(tag, type);
             if (!name.isEmpty() && !has(name)) {
                 QString value = bibValue(field.value);
+                static const QRegularExpression range(QStringLiteral("(?<=\\d)\\s*-\\s*(?=\\d)"));
                 if (tag == 'P') // a page range takes an en dash
-                    value.replace(QRegularExpression(QStringLiteral("(?<=\\d)\\s*-\\s*(?=\\d)")), QStringLiteral("--"));
-                add(name, value, QString());
+                    value.replace(range, QStringLiteral("--"));
+                add(name, value, QLatin1String());
             } else {
-                add(QStringLiteral("note"), bibValue(QLatin1Char('%') + field.tag + QLatin1Char(' ') + field.value),
-                    QStringLiteral("\n"));
+                add(QLatin1String("note"), bibValue(QLatin1Char('%') + field.tag + QLatin1Char(' ') + field.value),
+                    QLatin1String("\n"));
             }
         }
     }
     if (!files.isEmpty())
-        fields.append({QStringLiteral("file"), files.join(QLatin1Char(';'))});
+        fields.append({QLatin1String("file"), files});
 
     const QString base = baseKey(record);
     QString key = base;
@@ -208,9 +245,16 @@ QString bibEntry(const EnwRecord &record, BibKeys *keys)
         key = base + keySuffix(++suffix);
     keys->given.insert(key);
 
-    QString entry = QLatin1Char('@') + type + QLatin1Char('{') + key;
-    for (const auto &field : fields)
-        entry += QLatin1String(",\n  ") + field.first + QLatin1String(" = {") + field.second + QLatin1Char('}');
-    entry += QLatin1String("\n}\n\n");
-    return entry;
+    out += QLatin1Char('@');
+    out += type;
+    out += QLatin1Char('{');
+    out += key;
+    for (const auto &field : fields) {
+        out += QLatin1String(",\n  ");
+        out += field.first;
+        out += QLatin1String(" = {");
+        out += field.second;
+        out += QLatin1Char('}');
+    }
+    out += QLatin1String("\n}\n\n");
 }

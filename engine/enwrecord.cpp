@@ -4,6 +4,10 @@
 
 QStringList splitEntries(const QString &value)
 {
+    if (!value.contains(QLatin1Char(';')) && !value.contains(QChar(0xFF1B))) {
+        const QString entry = value.trimmed();
+        return entry.isEmpty() ? QStringList() : QStringList(entry);
+    }
     QStringList entries;
     int from = 0;
     for (int at = 0; at <= value.size(); ++at) {

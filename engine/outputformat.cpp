@@ -43,9 +43,8 @@ QString RecordConverter::take(QStringView enwText)
 {
     QString out;
     int from = 0;
-    for (int at = 0; at < enwText.size(); ++at) {
-        if (enwText.at(at) != QLatin1Char('\n'))
-            continue;
+    for (int at = int(enwText.indexOf(QLatin1Char('\n'))); at >= 0;
+         at = int(enwText.indexOf(QLatin1Char('\n'), from))) {
         // Every line the writer writes ends in "\r\n"; a lone CR stays in it.
         QStringView line = enwText.mid(from, at - from);
         if (line.endsWith(QLatin1Char('\r')))
@@ -100,8 +99,8 @@ void RecordConverter::endRecord(QString &out)
     if (m_record.isEmpty())
         return;
     if (m_format == OutputFormat::Ris)
-        out += risRecord(m_record);
+        appendRisRecord(out, m_record);
     else if (m_format == OutputFormat::Bib)
-        out += bibEntry(m_record, &m_bibKeys);
+        appendBibEntry(out, m_record, &m_bibKeys);
     m_record.clear();
 }

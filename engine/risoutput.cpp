@@ -11,8 +11,14 @@ void putLine(QString &out, QLatin1String tag, const QString &value)
 {
     out += tag;
     out += QLatin1String("  - ");
-    for (const QChar c : value)
-        out += c == QLatin1Char('\n') || c == QLatin1Char('\r') ? QLatin1Char(' ') : c;
+    const int from = out.size();
+    out += value;
+    if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))) {
+        for (int at = from; at < out.size(); ++at) {
+            if (out.at(at) == QLatin1Char('\n') || out.at(at) == QLatin1Char('\r'))
+                out[at] = QLatin1Char(' ');
+        }
+    }
     out += QLatin1String("\r\n");
 }
 
@@ -36,9 +42,9 @@ QString risType(const QString &enwType)
         {QLatin1String("Electronic Article"), QLatin1String("EJOUR")},
         {QLatin1String("Unpublished Work"), QLatin1String("UNPB")},
     };
-    const QString type = enwType.simplified();
+    const QStringView type = QStringView(enwType).trimmed();
     for (const auto &entry : types) {
-        if (type.compare(entry.first, Qt::CaseInsensitive) == 0)
+        if (type.size() == entry.first.size() && type.compare(entry.first, Qt::CaseInsensitive) == 0)
             return entry.second;
     }
     return QStringLiteral("GEN");
@@ -58,11 +64,10 @@ QString risFilePath(const QString &path)
     return QStringLiteral("file://") + QString::fromLatin1(QUrl::toPercentEncoding(slashed, "/:"));
 }
 
-QString risRecord(const EnwRecord &record)
+void appendRisRecord(QString &out, const EnwRecord &record)
 {
-    QString out;
     if (record.isEmpty())
-        return out;
+        return;
     // The type comes first: a record that does not start with "%0" is GEN.
     const bool typed = record.first().tag == QLatin1Char('0');
     const QString type = typed ? risType(record.first().value) : QStringLiteral("GEN");
@@ -138,5 +143,4 @@ QString risRecord(const EnwRecord &record)
     out += notes;
     out += files;
     out += QLatin1String("ER  - \r\n\r\n");
-    return out;
 }

@@ -9,11 +9,11 @@
 // for types RIS has no name for.
 QString risType(const QString &enwType);
 
-// One record in RIS, lines ending in "\r\n", from "TY  - " to "ER  - " and an
+// Appends one record in RIS to `out`, lines ending in "\r\n", from "TY  - " to "ER  - " and an
 // empty line. Each field goes to its RIS tag ("%T" TI, "%A" AU, "%P" SP and
 // EP, "%>" L1, …); a second title, journal or year, and every field RIS has
 // no tag for, go into an N1 line with their ENW tag, so nothing is lost.
-QString risRecord(const EnwRecord &record);
+void appendRisRecord(QString &out, const EnwRecord &record);
 
 // A file's path as an L1 line gives it: the native absolute path, or a
 // file:// URL where the path holds "&", "<" or ">", which importers unescape
