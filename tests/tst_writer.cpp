@@ -593,9 +593,11 @@ void TestWriter::namingRules()
 
 void TestWriter::otherFormats_data()
 {
-    // `enw`: the source, records and all; "<lib>" in it and in `expected` stands
-    // for the full-text folder. A line "%U …" of the first record reaches
-    // the writer as the reader hands URLs over.
+    // `enw`: the source, records and all; "<lib>" stands for the full-text
+    // folder, and in `expected` "<native>" for it with a separator after it in
+    // the platform's spelling, "<bib>" for that escaped as BibTeX's file field
+    // does, "<url>" for it as the path of a file:// URL. A line "%U …" of the
+    // first record reaches the writer as the reader hands URLs over.
     QTest::addColumn<QString>("format");
     QTest::addColumn<QString>("enw");
     QTest::addColumn<QStringList>("files");
@@ -604,13 +606,13 @@ void TestWriter::otherFormats_data()
         << QStringLiteral("%0 Journal Article\n%A Smith, J.;Lee, K.;\n%A 王强\n%E Ed, A.\n%T Deep learning\n%J Nature\n"
                           "%D 2020\n%V 7\n%N 3\n%P 12-18\n%R 10.1/x\n%@ 1234-5678\n%I Pub\n%C Beijing\n"
                           "%K 深度学习;神经网络；CNN\n%X An abstract\nin two lines\n%U http://x.org/1\n%Z a note\n"
-                          "%9 期刊\n%> file://<lib>/old.pdf\n")
+                          "%9 期刊\n%> file://<url>old.pdf\n")
         << QStringList({"Deep learning.pdf"})
         << QStringLiteral("TY  - JOUR\r\nUR  - http://x.org/1\r\nAU  - Smith, J.\r\nAU  - Lee, K.\r\nAU  - 王强\r\n"
                           "ED  - Ed, A.\r\nTI  - Deep learning\r\nT2  - Nature\r\nPY  - 2020\r\nVL  - 7\r\n"
                           "IS  - 3\r\nSP  - 12\r\nEP  - 18\r\nDO  - 10.1/x\r\nSN  - 1234-5678\r\nPB  - Pub\r\n"
                           "CY  - Beijing\r\nKW  - 深度学习\r\nKW  - 神经网络\r\nKW  - CNN\r\nAB  - An abstract in two lines\r\n"
-                          "N1  - a note\r\nN1  - %9 期刊\r\nL1  - <lib>/Deep learning.pdf\r\nL1  - <lib>/old.pdf\r\nER  - \r\n\r\n");
+                          "N1  - a note\r\nN1  - %9 期刊\r\nL1  - <native>Deep learning.pdf\r\nL1  - <native>old.pdf\r\nER  - \r\n\r\n");
     QTest::newRow("ris: second fields are notes") << "ris"
         << QStringLiteral("%0 Book Section\n%T One\n%T Two\n%J Journal\n%B Book\n%D 2001\n%D 2002\n%P 5\n%P 7-9\n")
         << QStringList()
@@ -628,21 +630,26 @@ void TestWriter::otherFormats_data()
     QTest::newRow("ris: paths importers would unescape") << "ris"
         << QStringLiteral("%0 Journal Article\n%T R&D\n%> <lib>/a<b> c.pdf\n%> <lib>/50% ;{}\\.pdf\n")
         << QStringList({"R&D.pdf"})
-        << QStringLiteral("TY  - JOUR\r\nTI  - R&D\r\nL1  - file://<lib>/R%26D.pdf\r\nL1  - file://<lib>/a%3Cb%3E%20c.pdf\r\n"
-                          "L1  - <lib>/50% ;{}\\.pdf\r\nER  - \r\n\r\n");
+        << QStringLiteral("TY  - JOUR\r\nTI  - R&D\r\nL1  - file://<url>R%26D.pdf\r\nL1  - file://<url>a%3Cb%3E%20c.pdf\r\n"
+                          "L1  - <native>50% ;{}\\.pdf\r\nER  - \r\n\r\n");
     QTest::newRow("bib: every field") << "bib"
         << QStringLiteral("%0 Journal Article\n%A Smith, J.;Lee, K.\n%A Research and Development Group\n%E Ed, A.\n"
                           "%T 50% of {x} & $y_1 #2 ~ \\ ^\n%J Nature\n%D 2020\n%V 7\n%N 3\n%P 12-18\n%R 10.1/x_y\n"
                           "%@ 1234-5678\n%I Pub\n%C Beijing\n%K a;b；c\n%X An abstract\nin two lines\n%U http://x.org/1\n"
                           "%Z a note\n%9 期刊\n%> <lib>/old:1;{x}.caj\n")
-        << QStringList({"50% of {x} & $y_1 #2 ~ \\ ^.pdf"})
+        << QStringList()
         << QStringLiteral("@article{Smith2020,\n  url = {http://x.org/1},\n"
                           "  author = {Smith, J. and Lee, K. and {Research and Development Group}},\n"
                           "  editor = {Ed, A.},\n  title = {50\\% of \\{x\\} \\& \\$y\\_1 \\#2 \\~{} $\\backslash$ ^},\n"
                           "  journal = {Nature},\n  year = {2020},\n  volume = {7},\n  number = {3},\n  pages = {12--18},\n"
                           "  doi = {10.1/x\\_y},\n  issn = {1234-5678},\n  publisher = {Pub},\n  address = {Beijing},\n"
                           "  keywords = {a, b, c},\n  abstract = {An abstract\nin two lines},\n  note = {a note\n\\%9 期刊},\n"
-                          "  file = {:<lib>/50% of \\{x\\} & $y_1 #2 ~ \\\\ ^.pdf:PDF;:<lib>/old\\:1\\;\\{x\\}.caj:CAJ}\n}\n\n");
+                          "  file = {:<bib>old\\:1\\;\\{x\\}.caj:CAJ}\n}\n\n");
+    QTest::newRow("bib: linked files") << "bib"
+        << QStringLiteral("%0 Generic\n%T Deep learning\n%> <lib>/x.pdf\n%> <lib>/notes\n")
+        << QStringList({"Deep learning.pdf"})
+        << QStringLiteral("@misc{Anon,\n  note = {\\%0 Generic},\n  title = {Deep learning},\n"
+                          "  file = {:<bib>Deep learning.pdf:PDF;:<bib>x.pdf:PDF;:<bib>notes:}\n}\n\n");
     QTest::newRow("bib: keys and types") << "bib"
         << QStringLiteral("%0 Book\n%A Smith, J.\n%D 2020\n%@ 978-7\n\n%0 Thesis\n%A 王强\n%D 2020年\n%J 南昌大学\n%I 大学\n"
                           "%9 博士\n\n%0 Thesis\n%A John Smith\n%D 2020\n%9 碩士\n\n%0 Report\n%A Smith\n%D 2020\n%I Lab\n"
@@ -668,6 +675,7 @@ void TestWriter::otherFormats()
     const QString folder = m_root + "/lib";
     QStringList lines;
     RecordUrls urls;
+    enw.replace("<url>", (folder.startsWith('/') ? "" : "/") + folder + "/");
     for (const QString &line : enw.replace("<lib>", folder).split('\n')) {
         if (line.startsWith("%U"))
             urls.push_back({0, line + "\r\n"});
@@ -682,7 +690,15 @@ void TestWriter::otherFormats()
     QCOMPARE(writeLinkedEnw(lines, fullTexts(files), out, m_codec, 0, {}, QString(), {}, nullptr, urls, chosen),
              files.size());
     const QByteArray mark = format == "ris" ? QByteArray("\xEF\xBB\xBF") : QByteArray();
-    QCOMPARE(QString::fromUtf8(readBytes(out)), QString::fromUtf8(mark + expected.replace("<lib>", folder).toUtf8()));
+    QString bib;
+    for (const QChar c : QDir::toNativeSeparators(folder + "/")) {
+        if (QStringLiteral(":;\\{}").contains(c))
+            bib += '\\';
+        bib += c;
+    }
+    expected.replace("<native>", QDir::toNativeSeparators(folder + "/")).replace("<bib>", bib);
+    expected.replace("<url>", (folder.startsWith('/') ? "" : "/") + folder + "/");
+    QCOMPARE(QString::fromUtf8(readBytes(out)), QString::fromUtf8(mark + expected.toUtf8()));
     QCOMPARE(readBytes(out).left(3) == "\xEF\xBB\xBF", !mark.isEmpty());
     for (const QString &file : files)
         QVERIFY(QFile::remove(folder + "/" + file));
