@@ -181,6 +181,33 @@ private:
 
 } // namespace
 
+namespace {
+
+// `line` simplified, as QString::simplified gives it, found without its
+// per-character work where the line holds no white space but single blanks
+// between words and its "\r\n": most title lines.
+QString simplifiedLine(const QString &line)
+{
+    int size = line.size();
+    if (line.endsWith(QLatin1String("\r\n")))
+        size -= 2;
+    const ushort *begin = line.utf16();
+    const ushort *end = begin + size;
+    bool plain = size > 0 && begin[0] != ' ' && end[-1] != ' ';
+    for (const ushort *at = begin; plain && at < end; ++at) {
+        const ushort u = *at;
+        if (u - 0x21u < 0x5Fu || u > 0x3000) // printable ASCII; no white space above the ideographic blank
+            continue;
+        if (u == ' ')
+            plain = at[1] != ' ';
+        else
+            plain = u >= 0x80 && !QChar::isSpace(u);
+    }
+    return plain ? line.left(size) : line.simplified();
+}
+
+} // namespace
+
 bool isTitleLine(const QString &entry)
 {
     // "%T" or "%t", told by its two characters: every line of the export is asked.
@@ -339,7 +366,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
             TitleLink link;
             link.line = at;
             link.record = recordStart;
-            const QString shown = lines.at(at).simplified();
+            const QString shown = simplifiedLine(lines.at(at));
             const QString title = titleOfSimplified(shown);
             link.match = ask(link, record, shown, title);
             // A title that found no file and names no cut takes no part in
@@ -370,7 +397,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         int end = 0;
         const RecordFacts record = recordFactsIn(lines, link.record, &end, urls);
         matcher.setExcluded(&excluded);
-        const QString shown = lines.at(link.line).simplified();
+        const QString shown = simplifiedLine(lines.at(link.line));
         const FullTextMatch match = ask(link, record, shown, titleOfSimplified(shown));
         matcher.setExcluded(nullptr);
         return match;
@@ -410,7 +437,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         if (!isTitleLine(entry))
             continue;
         TitleLink &link = links[nextLink++];
-        const QString shown = entry.simplified(); // the line as the console shows it
+        const QString shown = simplifiedLine(entry); // the line as the console shows it
         const int recordStart = link.record;
         const FullTextMatch match = link.match;
         const QString path = match.index < 0 ? QString() : absolutePathOf(fullTexts.at(match.index));

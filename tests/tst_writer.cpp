@@ -103,6 +103,12 @@ void TestWriter::matching_data()
                            << QStringList({"%T Deep learning\r\n"}) << 2
                            << QStringList({"%T Deep learning\r\n", "%> @/Deep learning.pdf\r\n"})
                            << QStringList({"D:\"%T Deep learning\" ------ \"@/Deep learning.pdf\""}) << 1;
+    for (const QString &blank : {QStringLiteral("\u3000"), QStringLiteral("\u00A0"), QStringLiteral("\t")}) {
+        QTest::addRow("white space U+%04X is a blank", blank.at(0).unicode())
+            << utf8 << QStringList({QStringLiteral("深度 学习.pdf")}) << QStringList({"%T 深度" + blank + "学习\r\n"}) << 0
+            << QStringList({"%T 深度" + blank + "学习\r\n", QStringLiteral("%> @/深度 学习.pdf\r\n")})
+            << QStringList({QStringLiteral("D:\"%T 深度 学习\" ------ \"@/深度 学习.pdf\"")}) << 1;
+    }
     QTest::newRow("letter case only: near") << utf8 << QStringList({"deep Learning.pdf"})
                            << QStringList({"%T Deep learning\r\n"}) << 2
                            << QStringList({"%T Deep learning\r\n", "%> @/deep Learning.pdf\r\n"})
