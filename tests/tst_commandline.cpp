@@ -29,6 +29,7 @@ private slots:
 #ifdef Q_OS_UNIX
     void streams_data();
     void streams();
+    void windowStartsWithItsSettings();
 #endif
 };
 
@@ -240,6 +241,32 @@ void TestCommandLine::streams()
         QCOMPARE(readBytes(root + "/out.enw"),
                  utf16WithMark("%0 A\r\n%T Title\r\n%> " + root + "/lib/Title.pdf\r\n\r\n%0 B\r\n%T Missing\r\n"));
     }
+}
+#endif
+
+#ifdef Q_OS_UNIX
+void TestCommandLine::windowStartsWithItsSettings()
+{
+    // The window the program opens takes the user's settings: their picker
+    // folder becomes its working folder, which /proc shows from outside.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = QDir(dir.path()).canonicalPath();
+    QVERIFY(makeFiles(root, {"picked/a.enw", "config/enwlink/x"}));
+    QVERIFY(writeBytes(root + "/config/enwlink/enwlink.conf", "[General]\npickerFolder=" + QFile::encodeName(root)
+                                                                  + "/picked\n"));
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", root + "/config");
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(root);
+    program.start(QStringLiteral(ENWLINK_PROGRAM), QStringList());
+    QVERIFY(program.waitForStarted());
+    const QString cwd = QStringLiteral("/proc/%1/cwd").arg(program.processId());
+    QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(cwd).canonicalFilePath(), root + "/picked", 20000);
+    program.kill();
+    program.waitForFinished();
 }
 #endif
 

@@ -117,6 +117,8 @@ void TestReader::lines_data()
     QTest::newRow("old mac line ends in utf-16")
         << QByteArray("\xFF\xFE%\x00" "0\x00\r\x00%\x00" "0\x00\r\x00", 14)
         << QStringList({"%0\r\n", "%0\r\n"}) << 2 << 0;
+    QTest::newRow("cr inside a line in utf-16")
+        << QByteArray("\xFF\xFE%\x00" "0\x00\r\x00" "B\x00\n\x00", 12) << QStringList({"%0\rB\r\n"}) << 1 << 0;
     QTest::newRow("mostly lone cr, one lf")
         << QByteArray("%0 A\r%T t\r\r%0 B\n%T u\r")
         << QStringList({"%0 A\r\n", "%T t\r\n", "\r\n", "%0 B\r\n", "%T u\r\n"}) << 2 << 0;

@@ -565,6 +565,9 @@ void TestWriter::namingRules_data()
     row("an ellipsis in a title is no cut", "", "Publish or perish, or not", {"Publish or perish... or not.pdf"}, -1, 2);
     row("old era: a run of punctuation with its blanks", "Lee", "Graph theory: a survey", {"GRAPH THEORY_A SURVEY_Lee.pdf"}, 0);
     row("old era: every blank and mark", "", "Graph theory: a survey", {"Graph_theory__a_survey.pdf"}, 0);
+    row("old era: a mark beyond 16 bits", "", QStringLiteral("Aegean\U00010100word list"), {"Aegean_word list.pdf"}, 0);
+    row("a year at the last bound", "Smith", "Graph theory", {"Smith - 2000 - Graph theory.pdf",
+                                                              "Smith - 2999 - Graph theory.pdf"}, 1, 0, "", false, "2999");
 }
 
 void TestWriter::namingRules()
