@@ -157,6 +157,13 @@ int runCommandLine()
                                     QStringLiteral("Write enw, ris or bib, whatever OUTPUT ends in."),
                                     QStringLiteral("FORMAT"));
     parser.addOption(format);
+    const QCommandLineOption quiet(QStringLiteral("quiet"),
+                                   QStringLiteral("Leave out the line per full text and per title."));
+    parser.addOption(quiet);
+    const QCommandLineOption reportFile(QStringLiteral("report"),
+                                        QStringLiteral("Also write what each title got, tab-separated, to FILE."),
+                                        QStringLiteral("FILE"));
+    parser.addOption(reportFile);
 
     auto usageError = [&parser](const QString &error) {
         put(stderr, (error + QStringLiteral("\n\n") + parser.helpText()).toLocal8Bit());
@@ -179,7 +186,7 @@ int runCommandLine()
     const int edits = parser.value(distance).toInt(&number);
     if (!number || edits < 0 || edits > 10)
         return usageError(QStringLiteral("--distance takes a whole number from 0 to 10."));
-    RunSettings settings{paths.at(0), paths.at(1), paths.at(2), edits, {}};
+    RunSettings settings{paths.at(0), paths.at(1), paths.at(2), edits, {}, parser.value(reportFile)};
     if (parser.isSet(format)) {
         OutputFormat named = OutputFormat::Enw;
         if (!outputFormatNamed(parser.value(format), &named))
@@ -191,11 +198,13 @@ int runCommandLine()
     colourOnStandardError = isatty(fileno(stderr));
 #endif
     const QtMessageHandler previous = qInstallMessageHandler(printMessage);
-    const RunResult result = runRepair(settings);
+    RunReport report;
+    report.details = !parser.isSet(quiet);
+    const RunResult result = runRepair(settings, report);
     qInstallMessageHandler(previous);
     if (!result.written)
         return int(CommandLineStatus::Failed);
-    if (logLost)
+    if (logLost || result.reportLost)
         return int(CommandLineStatus::LogLost);
     return int(result.undecodableLines > 0 ? CommandLineStatus::Undecodable : CommandLineStatus::Written);
 }

@@ -7,7 +7,8 @@ enum class CommandLineStatus {
     Failed = 1,      // the run refused or failed: nothing written
     Usage = 2,       // arguments it cannot use (the usage on standard error)
     LogLost = 3,     // the output was written, but a console line (or --help,
-                     // --version) could not be written to its stream
+                     // --version) could not be written to its stream, or the
+                     // report asked for could not be written
     Undecodable = 4, // the output was written, but some source lines decoded in
                      // no encoding and hold replacement characters
 };

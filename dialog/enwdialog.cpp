@@ -338,11 +338,14 @@ void EnwDialog::runBatch()
     // The run's settings, taken once, first: every console line lets the
     // window handle events, so a row or the distance may change during the run.
     const RunSettings settings{form->comboBoxEnw->currentText(), form->comboBoxPath->currentText(),
-                               form->comboBoxSave->currentText(), form->spinBoxEditDis->value(), {}};
+                               form->comboBoxSave->currentText(), form->spinBoxEditDis->value(), {}, {}};
     form->textBrowser->clear();
     resetConsoleColour();
     form->textBrowser->setText(helpText());
-    runRepair(settings, [this] { resetConsoleColour(); });
+    // The window lists a hundred entries of a long list; the command line all.
+    RunReport report([this] { resetConsoleColour(); });
+    report.listLimit = 100;
+    runRepair(settings, report);
     // The entries of this run are the newest, whichever were picked when.
     for (QComboBox *row : {form->comboBoxEnw, form->comboBoxPath, form->comboBoxSave}) {
         if (row->currentIndex() >= 0)

@@ -51,6 +51,12 @@ public:
     void warn(const QString &message) const;     // written as a QDebug stream writes a QString
     void warnLine(const QString &line) const;    // written as it is (already quoted)
 
+    // How many entries of a long list are shown (the rest counted in one
+    // line); -1 shows all.
+    int listLimit = -1;
+    // Whether the line per full text found and per title is shown.
+    bool details = true;
+
 private:
     std::function<void()> m_afterWarning;
 };

@@ -4,6 +4,7 @@
 #include "engine/enwreader.h"
 #include "engine/enwwriter.h"
 #include "engine/fulltextcollector.h"
+#include "engine/runsummary.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -55,7 +56,19 @@ RunResult runRepair(const RunSettings &settings, const RunReport &report)
     if (result.written) {
         qDebug() << (QStringLiteral("已写入新") + outputFormatName(format) + QStringLiteral("文件:")
                      + QFileInfo(settings.output).absoluteFilePath());
+        reportSummary(outcome.titles, report);
         reportClaims(fullTexts, outcome.recordsPerFullText, report);
+        result.titles = outcome.titles;
+        for (const QFileInfo &fullText : fullTexts)
+            result.fullTexts.append(fullText.absoluteFilePath());
+        result.recordsPerFullText = outcome.recordsPerFullText;
+        QString error;
+        if (!settings.report.isEmpty()
+            && !writeRunReport(settings.report, result.titles, result.fullTexts, result.recordsPerFullText, &error)) {
+            report.warn(QStringLiteral("无法写入报告:") + settings.report + QStringLiteral(" (") + error
+                        + QStringLiteral(")"));
+            result.reportLost = true;
+        }
     }
     return result;
 }

@@ -1,5 +1,6 @@
 #include "engine/enwwriter.h"
 
+#include "engine/editdistance.h"
 #include "engine/engineutil.h"
 #include "engine/enwrecord.h"
 #include "engine/fulltextmatcher.h"
@@ -106,6 +107,30 @@ bool alreadyAttached(const QStringList &attachments, const QString &path)
     return !identity.isEmpty()
            && std::any_of(attachments.begin(), attachments.end(),
                           [&identity](const QString &attached) { return fileIdentity(attached) == identity; });
+}
+
+// What a title got, for the summary and the report.
+TitleOutcome titleOutcome(const TitleLink &link, const QString &title, const QString &path)
+{
+    TitleOutcome got{title, link.firstAuthor, path, LinkHow::None, 0};
+    const FullTextMatch &match = link.match;
+    if (match.index < 0)
+        return got;
+    switch (match.strength) {
+    case NameStrength::Exact: got.how = LinkHow::Exact; break;
+    case NameStrength::Own: got.how = match.cut ? LinkHow::Cut : LinkHow::Renamed; break;
+    case NameStrength::Weak: got.how = match.cut ? LinkHow::Cut : LinkHow::Copy; break;
+    case NameStrength::Near:
+    case NameStrength::None:
+        // The bytes the near pass compared: the composed title and name.
+        got.how = LinkHow::Near;
+        const QByteArray titleBytes = localBytes(title.normalized(QString::NormalizationForm_C));
+        const QByteArray nameBytes = localBytes(QFileInfo(path).completeBaseName().normalized(QString::NormalizationForm_C));
+        got.distance = boundedEditDistance(titleBytes.constData(), titleBytes.size(), nameBytes.constData(),
+                                           nameBytes.size(), std::max(titleBytes.size(), nameBytes.size()));
+        break;
+    }
+    return got;
 }
 
 void reportWriteFailure(const QString &outputPath, const QString &reason,
@@ -375,6 +400,7 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                 titleKeys.push_back({NameKeyHash().add(title).value(), int(links.size())});
             else
                 link.title = -1;
+            link.firstAuthor = record.firstAuthor;
             link.attachments = record.attachments;
             link.attachmentLines = record.attachmentLines;
             links.push_back(std::move(link));
@@ -486,13 +512,16 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                 ++outcome->recordsPerFullText[match.index];
             }
         }
+        if (outcome)
+            outcome->titles.append(titleOutcome(link, titleOfSimplified(shown), path));
         // Exact matches go out at debug level; near matches and misses as
         // warnings, each followed by the colour reset.
-        if (match.exact) {
+        if (!report.details)
+            ;
+        else if (match.exact)
             qDebug().noquote().nospace() << message;
-        } else {
+        else
             report.warnLine(message);
-        }
     }
     for (const auto &cut : ambiguousCuts) {
         report.warn(QStringLiteral("截断文件名对应多条题录，未按截断链接:") + absolutePathOf(fullTexts.at(cut.first))
@@ -537,17 +566,33 @@ void reportClaims(const QFileInfoList &fullTexts, const QVector<int> &recordsPer
 {
     const int unclaimed = int(std::count(recordsPerFullText.begin(), recordsPerFullText.end(), 0));
     qDebug() << (QStringLiteral("未被题录链接的全文有：") + QString::number(unclaimed));
+    int shown = 0;
     for (int i = 0; i < fullTexts.size() && i < recordsPerFullText.size(); ++i) {
-        if (recordsPerFullText.at(i) > 0)
+        if (recordsPerFullText.at(i) > 0 || !report.details)
+            continue;
+        if (report.listLimit >= 0 && shown++ >= report.listLimit)
             continue;
         QString message = QStringLiteral("File : ");
         appendQuoted(message, absolutePathOf(fullTexts.at(i)));
         qDebug().noquote().nospace() << message;
     }
+    reportUnlisted(unclaimed, report);
     // Usually one of them is a wrong near match.
+    shown = 0;
+    int several = 0;
     for (int i = 0; i < fullTexts.size() && i < recordsPerFullText.size(); ++i) {
-        if (recordsPerFullText.at(i) > 1)
+        if (recordsPerFullText.at(i) < 2)
+            continue;
+        ++several;
+        if (report.listLimit < 0 || shown++ < report.listLimit)
             report.warn(QStringLiteral("被多条题录链接的全文：") + absolutePathOf(fullTexts.at(i)) + QStringLiteral(" (")
-                            + QString::number(recordsPerFullText.at(i)) + QStringLiteral(")"));
+                        + QString::number(recordsPerFullText.at(i)) + QStringLiteral(")"));
     }
+    reportUnlisted(several, report);
+}
+
+void reportUnlisted(int entries, const RunReport &report)
+{
+    if (report.details && report.listLimit >= 0 && entries > report.listLimit)
+        qDebug() << (QStringLiteral("另有") + QString::number(entries - report.listLimit) + QStringLiteral("条未列出"));
 }

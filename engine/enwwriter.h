@@ -34,11 +34,32 @@ struct RecordFacts
 // `urls`, as readEnwFile gives them, fill the record's URLs.
 RecordFacts recordFactsIn(const QStringList &lines, int from, int *end, const RecordUrls &urls = {});
 
+// How a title found its file.
+enum class LinkHow {
+    None,
+    Exact,   // the file's name is the title
+    Renamed, // a renaming of the record's title, author, year or DOI
+    Cut,     // a cut of the title, as CNKI or a reference manager cuts it
+    Copy,    // a copy of one of the record's names (" (1)", " - 副本")
+    Near,    // within the edit distance
+};
+
+// What one title line got.
+struct TitleOutcome
+{
+    QString title;       // simplified
+    QString firstAuthor;
+    QString path;        // of its file, empty for none
+    LinkHow how = LinkHow::None;
+    int distance = 0;    // of a near link: the bytes its file name differs by
+};
+
 struct WriteOutcome
 {
     bool written = false;
     QVector<int> recordsPerFullText; // in the full texts' order
     int replaced = 0; // "%>" lines of missing files replaced by a file of the same name
+    QVector<TitleOutcome> titles;    // every title line, in order
 };
 
 // Writes `lines` unchanged and in order to `outputPath`, encoded with `codec`
@@ -80,8 +101,12 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
 // Logs, after a run that wrote its output, the full texts no record linked
 // ("未被题录链接的全文有：" and the number, then a "File :" line each, in list
 // order) and, as warnings each reported through `report`, every full text two
-// or more records linked, with their number.
+// or more records linked, with their number. Each list shows the first
+// `report.listLimit` entries and counts the rest in one line.
 void reportClaims(const QFileInfoList &fullTexts, const QVector<int> &recordsPerFullText,
                   const RunReport &report = {});
+
+// After a list cut at `report.listLimit` of its `entries`: "另有N条未列出".
+void reportUnlisted(int entries, const RunReport &report);
 
 #endif

@@ -189,11 +189,13 @@ void walk(const QString &folderPath, Walk &state)
                 continue;
             }
 #endif
-            QString message;
-            message.reserve(path.size() + 9);
-            message += QLatin1String("File : ");
-            appendQuoted(message, path);
-            qDebug().noquote().nospace() << message;
+            if (state.report.details) {
+                QString message;
+                message.reserve(path.size() + 9);
+                message += QLatin1String("File : ");
+                appendQuoted(message, path);
+                qDebug().noquote().nospace() << message;
+            }
             state.fullTexts.append(QFileInfo(path));
             if (entry.link && state.linkTargets)
                 state.linkTargets->append(fileIdentity(path));

@@ -10,7 +10,7 @@
 // Walks `folderPath` and every folder below it, depth-first in pre-order, and
 // appends each file whose suffix (after the last dot) is "pdf", "caj", "nh" or
 // "kdh" in any letter case to `fullTexts`, logging "File :" and its absolute
-// path first.
+// path first (unless `report.details` is off).
 //
 // - One QDir listing per folder with QDir's defaults: sorted by name ignoring
 //   case, files and folders interleaved, hidden entries skipped.

@@ -15,6 +15,7 @@ struct TitleLink
     int record = -1;   // the line its record starts at
     int title = -1;    // the same number, from 0 on, for the same title (as nameKey compares it)
     FullTextMatch match;
+    QString firstAuthor;          // of its record
     QStringList attachments;      // the paths its record's "%>" lines name
     QVector<int> attachmentLines; // and where those lines are
 };

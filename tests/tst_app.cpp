@@ -93,8 +93,8 @@ void TestApp::closingDuringRunLetsItFinish()
     QVERIFY(closedDuringRun);
     QCOMPARE(readBytes(dir.path() + "/out.enw"), utf16WithMark(expected));
     const auto lines = consoleLines(consoleOf(dialog));
-    QCOMPARE(lines.at(lines.size() - 3).text, QStringLiteral("OutPut:\"检索到全文的文献有：300/300\""));
-    QCOMPARE(lines.at(lines.size() - 2).text, QStringLiteral("OutPut:\"已写入新Enw文件:") + dir.path() + "/out.enw\"");
+    QCOMPARE(lines.at(lines.size() - 6).text, QStringLiteral("OutPut:\"检索到全文的文献有：300/300\""));
+    QCOMPARE(lines.at(lines.size() - 5).text, QStringLiteral("OutPut:\"已写入新Enw文件:") + dir.path() + "/out.enw\"");
     QCOMPARE(lines.last().text, QStringLiteral("OutPut:\"未被题录链接的全文有：0\""));
 }
 

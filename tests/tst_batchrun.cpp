@@ -33,6 +33,7 @@ private slots:
     void refusedOutputs();
     void settingsTakenAtTheStart();
     void claimsReport();
+    void longListsAreCut();
     void rerunThroughALinkedFolder();
     void missingSource();
     void missingFolder();
@@ -131,6 +132,12 @@ void TestBatchRun::completeRun()
                                  {"Warning:\"%T Missing book\" " + miss, red},
                                  {"OutPut:\"检索到全文的文献有：2/3\"", black},
                                  {QStringLiteral("OutPut:\"已写入新Enw文件:") + output + "\"", black},
+                                 {QStringLiteral("OutPut:\"需要核对的近似链接：1\""), black},
+                                 {QStringLiteral("Warning:\"数据挖掘方法 ------ ") + lib
+                                      + QStringLiteral("/数据挖掘方.caj (编辑距离2)\""), red},
+                                 {QStringLiteral("OutPut:\"未找到全文的题录：1\""), black},
+                                 {"OutPut:\"Missing book\"", black},
+                                 {QStringLiteral("OutPut:\"按命名规则链接的题录：0\""), black},
                                  {QStringLiteral("OutPut:\"未被题录链接的全文有：0\""), black}}));
     QCOMPARE(readBytes(output),
              utf16WithMark("%0 Journal Article\r\n%T Deep learning\r\n%> " + lib + "/A/Deep learning.pdf\r\n\r\n"
@@ -254,13 +261,43 @@ void TestBatchRun::claimsReport()
     setPaths(m_root + "/refs.enw", m_root + "/lib", m_root + "/out.enw");
     start();
     const QString lib = m_root + "/lib";
-    QCOMPARE(console().mid(console().size() - 6),
+    QCOMPARE(console().mid(console().size() - 9),
              QList<ConsoleLine>({{"OutPut:\"检索到全文的文献有：3/2\"", black},
                                  {QStringLiteral("OutPut:\"已写入新Enw文件:") + m_root + "/out.enw\"", black},
+                                 {QStringLiteral("OutPut:\"需要核对的近似链接：0\""), black},
+                                 {QStringLiteral("OutPut:\"未找到全文的题录：0\""), black},
+                                 {QStringLiteral("OutPut:\"按命名规则链接的题录：1\""), black},
                                  {QStringLiteral("OutPut:\"未被题录链接的全文有：2\""), black},
                                  {"OutPut:File : \"" + lib + "/B/other.pdf\"", black},
                                  {"OutPut:File : \"" + lib + "/c.caj\"", black},
                                  {QStringLiteral("Warning:\"被多条题录链接的全文：") + lib + "/A/Deep learning.pdf (2)\"", red}}));
+}
+
+void TestBatchRun::longListsAreCut()
+{
+    // 101 titles without a file and 101 files without a title: the window
+    // lists a hundred of each and counts the one more.
+    QByteArray source;
+    QStringList files;
+    for (int i = 0; i < 101; ++i) {
+        source += "%0 A\n%T Missing " + QByteArray::number(i) + "\n\n";
+        files.append(QStringLiteral("Other %1.pdf").arg(i, 3, 10, QLatin1Char('0')));
+    }
+    QVERIFY(writeBytes(m_root + "/refs.enw", source) && makeFiles(m_root + "/lib", files));
+    setPaths(m_root + "/refs.enw", m_root + "/lib", m_root + "/out.enw");
+    m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->setValue(0);
+    start();
+    QStringList lines;
+    for (const ConsoleLine &line : console())
+        lines.append(line.text);
+    const int missing = int(lines.indexOf(QStringLiteral("OutPut:\"未找到全文的题录：101\"")));
+    QVERIFY(missing > 0);
+    QCOMPARE(lines.at(missing + 100), "OutPut:\"Missing 99\"");
+    QCOMPARE(lines.at(missing + 101), QStringLiteral("OutPut:\"另有1条未列出\""));
+    QCOMPARE(lines.at(missing + 102), QStringLiteral("OutPut:\"按命名规则链接的题录：0\""));
+    QCOMPARE(lines.at(missing + 103), QStringLiteral("OutPut:\"未被题录链接的全文有：101\""));
+    QCOMPARE(lines.at(missing + 203), "OutPut:File : \"" + m_root + "/lib/Other 099.pdf\"");
+    QCOMPARE(lines.mid(missing + 204), QStringList(QStringLiteral("OutPut:\"另有1条未列出\"")));
 }
 
 void TestBatchRun::rerunThroughALinkedFolder()
@@ -341,9 +378,14 @@ void TestBatchRun::runAfterRedLineStartsBlack()
     QCOMPARE(lines.at(1), (ConsoleLine{"OutPut:\"enw文件路径:" + source + "\"", black}));
     QCOMPARE(lines.at(8), (ConsoleLine{"Warning:\"%T 数据挖掘方法\" " + miss, red}));
     // The tally, the file written, and the full text no record claimed at distance 0.
-    QCOMPARE(lines.mid(lines.size() - 4),
+    QCOMPARE(lines.mid(lines.size() - 9),
              QList<ConsoleLine>({{"OutPut:\"检索到全文的文献有：1/3\"", black},
                                  {QStringLiteral("OutPut:\"已写入新Enw文件:") + m_root + "/out.enw\"", black},
+                                 {QStringLiteral("OutPut:\"需要核对的近似链接：0\""), black},
+                                 {QStringLiteral("OutPut:\"未找到全文的题录：2\""), black},
+                                 {QStringLiteral("OutPut:\"数据挖掘方法\""), black},
+                                 {"OutPut:\"Missing book\"", black},
+                                 {QStringLiteral("OutPut:\"按命名规则链接的题录：0\""), black},
                                  {QStringLiteral("OutPut:\"未被题录链接的全文有：1\""), black},
                                  {QStringLiteral("OutPut:File : \"") + m_root + QStringLiteral("/lib/数据挖掘方.caj\""), black}}));
 }
@@ -393,12 +435,22 @@ void TestBatchRun::exampleLibrary()
                                QStringLiteral("%T 一种车辆用座椅调节装置"), "%T Why policy evaluations disagree",
                                "%T Reference management in the humanities: a survey",
                                "%T Citation practices across disciplines: evidence from ten fields",
-                               "%T Open data sharing in ecology", "%T Sparse attention for long documents"}));
+                               "%T Open data sharing in ecology", "%T Sparse attention for long documents",
+                               "Protein folding with neural networks ------ " + QFileInfo(examples).absoluteFilePath()
+                                   + "/fulltexts/biology/Protein folding with neural network.pdf (编辑距离1)"}));
     QStringList ending;
-    for (const ConsoleLine &line : console().mid(console().size() - 4))
+    for (const ConsoleLine &line : console().mid(console().size() - 11))
         ending.append(line.text);
     QCOMPARE(ending, QStringList({QStringLiteral("OutPut:\"检索到全文的文献有：20/23\""),
                                   QStringLiteral("OutPut:\"已写入新Enw文件:") + output + "\"",
+                                  QStringLiteral("OutPut:\"需要核对的近似链接：1\""),
+                                  "Warning:\"Protein folding with neural networks ------ " + QFileInfo(examples).absoluteFilePath()
+                                      + QStringLiteral("/fulltexts/biology/Protein folding with neural network.pdf (编辑距离1)\""),
+                                  QStringLiteral("OutPut:\"未找到全文的题录：3\""),
+                                  "OutPut:\"A survey of reference management software\"",
+                                  QStringLiteral("OutPut:\"文献管理软件的比较研究\""),
+                                  "OutPut:\"Climate change and crop yields\"",
+                                  QStringLiteral("OutPut:\"按命名规则链接的题录：13\""),
                                   QStringLiteral("OutPut:\"未被题录链接的全文有：1\""),
                                   "OutPut:File : \"" + QFileInfo(examples).absoluteFilePath()
                                       + "/fulltexts/mathematics/Unrelated lecture notes.pdf\""}));
@@ -524,13 +576,20 @@ void TestBatchRun::realExports()
     if (records > 0)
         QCOMPARE(kept, expected);
     // No full text in the folder: the report after the file written says so.
+    // After it the summary: the titles that found no file, the first hundred listed.
     QStringList ending({QStringLiteral("OutPut:\"检索到全文的文献有：%1/%2\"").arg(titles).arg(records)});
+    const int missed = int(misses.size());
     if (records > 0)
-        ending << QStringLiteral("OutPut:\"已写入新Enw文件:") + output + "\"" << QStringLiteral("OutPut:\"未被题录链接的全文有：0\"");
+        ending << QStringLiteral("OutPut:\"已写入新Enw文件:") + output + "\"" << QStringLiteral("OutPut:\"需要核对的近似链接：0\"")
+               << QStringLiteral("OutPut:\"未找到全文的题录：%1\"").arg(missed);
+    const int tally = int(console().indexOf({ending.first(), black}));
     QStringList last;
-    for (const ConsoleLine &line : console().mid(console().size() - ending.size()))
+    for (const ConsoleLine &line : console().mid(tally, ending.size()))
         last.append(line.text);
     QCOMPARE(last, ending);
+    if (records > 0)
+        QVERIFY(console().value(tally + ending.size() + std::min(missed, 100) + (missed > 100 ? 1 : 0))
+                    .text.startsWith(QStringLiteral("OutPut:\"按命名规则链接的题录：")));
     QStringList warnings, expectedWarnings;
     for (const ConsoleLine &line : console())
         if (line.text.startsWith("Warning:"))

@@ -83,6 +83,14 @@ void TestCommandLine::runs_data()
     QTest::newRow("ENW by --format, whatever the suffix")
         << QStringList({"@/refs.enw", "@/lib", "--format", "ENW", "@/o.bib"}) << 0
         << QStringLiteral("OutPut:\"已写入新Enw文件:@/o.bib\"") << "";
+    QTest::newRow("quiet: summary without the lines per file and title")
+        << QStringList({"@/refs.enw", "@/lib", "@/out.enw", "--quiet", "--distance", "0"}) << 0
+        << QStringLiteral("OutPut:\"未找到全文的题录：1\"") << "";
+    QTest::newRow("a report") << QStringList({"@/refs.enw", "@/lib", "@/out.enw", "--report", "@/report.tsv"}) << 0
+                              << QStringLiteral("OutPut:\"需要核对的近似链接：1\"")
+                              << QStringLiteral("Warning:\"Missing ------ @/lib/Missin.pdf (编辑距离1)\"");
+    QTest::newRow("a report that cannot be written")
+        << QStringList({"@/refs.enw", "@/lib", "@/out.enw", "--report", "@/no/report.tsv"}) << 3 << "" << "";
     QTest::newRow("an unknown format") << QStringList({"@/refs.enw", "@/lib", "@/o.enw", "--format", "xml"}) << 2 << ""
                                        << "--format takes enw, ris or bib.";
 #ifndef Q_OS_WIN // a Western code page decodes any byte
@@ -136,7 +144,20 @@ void TestCommandLine::runs()
         QVERIFY2(bytes.startsWith(format == "RIS" ? "\xEF\xBB\xBFTY  - GEN" : format == "BibTeX" ? "@misc{" : "\xFF\xFE%"),
                  qPrintable(line));
     }
-    const bool written = status == 0 || status == 4;
+    if (arguments.contains("--quiet")) {
+        QCOMPARE(outLines.filter(QStringLiteral("File :")), QStringList());
+        QCOMPARE(outLines.filter(QStringLiteral("%T")) + errLines.filter(QStringLiteral("%T")), QStringList());
+    }
+    if (arguments.contains(root + "/report.tsv")) {
+        QVERIFY(readBytes(root + "/report.tsv").startsWith("\xEF\xBB\xBF"));
+        QCOMPARE(QString::fromUtf8(readBytes(root + "/report.tsv").mid(3)).split("\r\n"),
+                 QStringList({QStringLiteral("题名\t第一作者\t全文\t链接方式"),
+                              QStringLiteral("Title\t\t%1/lib/Title.pdf\t完全一致").arg(root),
+                              QStringLiteral("Missing\t\t%1/lib/Missin.pdf\t近似（编辑距离1）").arg(root), "",
+                              QStringLiteral("未被题录链接的全文"), "",
+                              QStringLiteral("被多条题录链接的全文\t题录数"), ""}));
+    }
+    const bool written = status == 0 || status == 3 || status == 4;
     QCOMPARE(QFileInfo::exists(root + "/out.enw"), written && arguments.filter("out.enw").size() == 1);
 }
 
