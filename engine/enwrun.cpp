@@ -31,13 +31,19 @@ RunResult runRepair(const RunSettings &settings, const RunReport &report)
     const OutputFormat format = settings.format.value_or(outputFormatOf(settings.output));
     result.records = readEnwFile(settings.source, lines, report, &result.undecodableLines, &urls,
                                  format != OutputFormat::Enw);
-    collectFullTexts(settings.folder, fullTexts, report, &linkTargets);
+    // What needs no full text is checked before the walk, which may be long:
+    // an unplugged drive or a typo, and an output that would be refused.
+    const bool folderFound = QFileInfo(settings.folder).isDir();
+    if (!folderFound)
+        report.warn(QStringLiteral("全文数据库所属路径文件夹不存在！") + QStringLiteral(":") + settings.folder);
+    const bool accepted = folderFound && result.records > 0 && outputAccepted(settings.output, settings.source, report);
+    if (accepted)
+        collectFullTexts(settings.folder, fullTexts, report, &linkTargets);
     qDebug() << (QStringLiteral("待检索全文的文献有：") + QString::number(result.records, 10));
     qDebug() << (QStringLiteral("全文数据库共有文献：") + QString::number(fullTexts.size(), 10));
     WriteOutcome outcome;
-    if (!QFileInfo(settings.folder).isDir()) {
-        // An unplugged drive or a typo: last run's linked output stays as it is.
-        report.warn(QStringLiteral("全文数据库所属路径文件夹不存在！") + QStringLiteral(":") + settings.folder);
+    if (!folderFound || (result.records > 0 && !accepted)) {
+        // Said above; last run's linked output stays as it is.
     } else if (result.records > 0) {
         result.linked = writeLinkedEnw(lines, fullTexts, settings.output, QTextCodec::codecForName("UTF-16LE"),
                                        settings.distance, report, settings.source, linkTargets, &outcome, urls, format);

@@ -561,6 +561,25 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                           outcome, urls, format);
 }
 
+bool outputAccepted(const QString &outputPath, const QString &sourcePath, const RunReport &report)
+{
+    QString refusal = outputPath.isEmpty() ? QStringLiteral("No file name specified")
+                                           : protectedFileReason(outputPath, sourcePath, {}, {});
+    if (refusal.isEmpty()) {
+        // Opening the save file tells a missing folder, a folder at the path,
+        // a folder that may not be written; nothing is left behind.
+        QSaveFile file(outputPath);
+        if (file.open(QIODevice::WriteOnly))
+            file.cancelWriting();
+        else
+            refusal = file.errorString();
+    }
+    if (refusal.isEmpty())
+        return true;
+    reportWriteFailure(outputPath, refusal, report);
+    return false;
+}
+
 void reportClaims(const QFileInfoList &fullTexts, const QVector<int> &recordsPerFullText,
                   const RunReport &report)
 {

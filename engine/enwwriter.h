@@ -98,6 +98,11 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
                    const QList<QByteArray> &linkTargets = {}, WriteOutcome *outcome = nullptr,
                    const RecordUrls &urls = {}, OutputFormat format = OutputFormat::Enw);
 
+// What writeLinkedEnw refuses before it looks at the full texts: an empty
+// path, the source, a device, a folder, a path in a missing or read-only
+// folder. Warns as it does and returns false for those; true otherwise.
+bool outputAccepted(const QString &outputPath, const QString &sourcePath, const RunReport &report = {});
+
 // Logs, after a run that wrote its output, the full texts no record linked
 // ("未被题录链接的全文有：" and the number, then a "File :" line each, in list
 // order) and, as warnings each reported through `report`, every full text two
