@@ -16,6 +16,9 @@ int main(int argc, char **argv)
         QCoreApplication application(argc, argv);
         return runCommandLine();
     }
+    // On a large screen (192 dpi and more) the window scales with the system.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication application(argc, argv);
     // The registry on Windows, ~/.config/enwlink/enwlink.conf on Linux.
     // Its file is cleaned before anything in it is read (on Windows the name is

@@ -14,6 +14,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QSaveFile>
 #include <QSettings>
@@ -31,6 +32,17 @@ EnwDialog::EnwDialog(QWidget *parent)
     form->textBrowser->setText(helpText());
     // Files and folders dropped on the window, or on a row, fill a row.
     setAcceptDrops(true);
+    // A path typed or pasted into a row is taken as a pick of it, once the
+    // editing ends (Return, or the focus leaves the row).
+    for (QComboBox *row : {form->comboBoxEnw, form->comboBoxSave, form->comboBoxPath}) {
+        row->setEditable(true);
+        row->setInsertPolicy(QComboBox::NoInsert);
+        connect(row->lineEdit(), &QLineEdit::editingFinished, this, [this, row] {
+            const QString typed = row->lineEdit()->text().trimmed();
+            if (!typed.isEmpty() && (row->currentIndex() < 0 || typed != row->itemText(row->currentIndex())))
+                choose(row, QDir::cleanPath(QFileInfo(typed).absoluteFilePath()));
+        });
+    }
 }
 
 namespace {
@@ -276,7 +288,8 @@ void EnwDialog::on_toolButtonOpenEnw_clicked()
     QFileDialog *dialog = new QFileDialog(this, QString(), QString(), QString());
     dialog->setWindowTitle(QStringLiteral("打开enw格式的txt/enw文件"));
     dialog->setDirectory(QFileInfo(startPath(form->comboBoxEnw)).absoluteDir());
-    dialog->setFilter(QDir::Files);
+    // Folders show, so that the user can walk into one.
+    dialog->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
     dialog->setNameFilter(QStringLiteral("enw格式文件(*.txt *.enw)"));
     QString path;
     if (dialog->exec() == QDialog::Accepted) {
@@ -311,8 +324,13 @@ void EnwDialog::on_toolButtonSave_clicked()
 {
     // The suffix chooses the format; a name typed without one takes the filter's.
     QString filter;
+    // The first time, beside the source rather than among the full texts
+    // picked last; then where the last pick was made.
+    const QString source = form->comboBoxEnw->currentText();
+    const QString start = m_savePicked || source.isEmpty() ? QDir::currentPath() : QFileInfo(source).absolutePath();
+    m_savePicked = true;
     QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("新建enw格式的题录文件"), QDir::currentPath(),
+        this, QStringLiteral("新建enw格式的题录文件"), start,
         tr("Enw File(*.enw);;RIS File(*.ris);;BibTeX File(*.bib);;Text files (*.txt)"), &filter);
     if (path.isEmpty())
         return;
@@ -348,7 +366,7 @@ void EnwDialog::runBatch()
     runRepair(settings, report);
     // The entries of this run are the newest, whichever were picked when.
     for (QComboBox *row : {form->comboBoxEnw, form->comboBoxPath, form->comboBoxSave}) {
-        if (row->currentIndex() >= 0)
+        if (row->currentIndex() >= 0 && !row->currentText().isEmpty())
             addToHistory(row, row->currentText());
     }
     saveSettings();

@@ -73,6 +73,7 @@ private:
 
     EnwDialogForm *form;
     bool m_running = false;
+    bool m_savePicked = false; // the save picker was opened once
     QList<QByteArray> m_linkTargets; // of the full texts getAllFullText found that are file links
     QSettings *m_settings = nullptr;
 };

@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QMimeData>
@@ -33,6 +34,8 @@ private slots:
     void outputPick();
     void outputPickerFollowsEveryPick();
     void typedMissingSourceIsAccepted();
+    void typedPathIsAPick();
+    void outputPickerStartsBesideTheSource();
     void drops_data();
     void drops();
     void settingsComeBack();
@@ -146,7 +149,7 @@ void TestPickers::sourcePick()
     QCOMPARE(seen.title, QStringLiteral("打开enw格式的txt/enw文件"));
     QCOMPARE(seen.directory, m_root);
     QCOMPARE(seen.nameFilters, QStringList({QStringLiteral("enw格式文件(*.txt *.enw)")}));
-    QCOMPARE(seen.filter, QDir::Filters(QDir::Files));
+    QCOMPARE(seen.filter, QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
     QCOMPARE(items("comboBoxEnw"), QStringList({m_root + "/refs/a.enw"}));
     QCOMPARE(combo("comboBoxEnw")->currentText(), m_root + "/refs/a.enw");
     QCOMPARE(QDir::currentPath(), m_root + "/refs");
@@ -257,6 +260,30 @@ void TestPickers::outputPickerFollowsEveryPick()
     QCOMPARE(pick("toolButtonSave", QString()).directory, m_root + "/lib/x");
     pick("toolButtonSave", "Lib/two.enw");
     QCOMPARE(pick("toolButtonSave", QString()).directory, m_root + "/Lib");
+}
+
+void TestPickers::typedPathIsAPick()
+{
+    QLineEdit *edit = combo("comboBoxEnw")->lineEdit();
+    edit->setFocus();
+    QTest::keyClicks(edit, "../refs/b.txt");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(items("comboBoxEnw"), QStringList({m_root + "/refs/b.txt"}));
+    QCOMPARE(combo("comboBoxEnw")->currentIndex(), 0);
+    QCOMPARE(QDir::currentPath(), m_root + "/refs");
+    // Return also starts a run. The same path again, and an emptied row, add nothing.
+    QTest::keyClick(edit, Qt::Key_Return);
+    edit->clear();
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(items("comboBoxEnw"), QStringList({m_root + "/refs/b.txt"}));
+}
+
+void TestPickers::outputPickerStartsBesideTheSource()
+{
+    pick("toolButtonOpenEnw", "refs/a.enw");
+    pick("toolButtonOpenSearchPath", "lib/x");
+    QCOMPARE(pick("toolButtonSave", QString()).directory, m_root + "/refs");
+    QCOMPARE(pick("toolButtonSave", QString()).directory, m_root + "/lib/x");
 }
 
 void TestPickers::typedMissingSourceIsAccepted()
