@@ -4,6 +4,7 @@
 #include "dialog/helptext.h"
 #include "engine/enwreader.h"
 #include "engine/enwrun.h"
+#include "engine/runsummary.h"
 #include "engine/enwwriter.h"
 #include "engine/fulltextcollector.h"
 
@@ -13,7 +14,9 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QSaveFile>
@@ -30,6 +33,10 @@ EnwDialog::EnwDialog(QWidget *parent)
 {
     form->setupUi(this);
     form->textBrowser->setText(helpText());
+    // After a run that wrote: its report, and the output's folder.
+    connect(form->pushButtonReport, &QPushButton::clicked, this, &EnwDialog::saveReport);
+    connect(form->pushButtonOpenFolder, &QPushButton::clicked, this, &EnwDialog::openOutputFolder);
+    m_openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
     // Files and folders dropped on the window, or on a row, fill a row.
     setAcceptDrops(true);
     // A path typed or pasted into a row is taken as a pick of it, once the
@@ -342,13 +349,52 @@ void EnwDialog::on_toolButtonSave_clicked()
 
 void EnwDialog::on_pushButton_clicked()
 {
-    // Every log line lets events through, so a click or Return can arrive while
-    // a run is in progress; a second run inside it is refused.
-    if (m_running)
+    // Every log line and every step lets events through, so a click or Return
+    // can arrive while a run is in progress: it stops the run.
+    if (m_running) {
+        m_stopRequested = true;
         return;
+    }
     m_running = true;
+    m_stopRequested = false;
+    form->pushButton->setText(QStringLiteral("停止处理"));
     runBatch();
+    form->retranslateUi(this);
     m_running = false;
+}
+
+void EnwDialog::reject()
+{
+    // Closing the window (Escape, the close button) stops a run in progress.
+    if (m_running)
+        m_stopRequested = true;
+    QDialog::reject();
+}
+
+void EnwDialog::setUrlOpener(const std::function<bool(const QUrl &)> &opener)
+{
+    m_openUrl = opener;
+}
+
+void EnwDialog::saveReport()
+{
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("保存报告"),
+                                                      QFileInfo(m_lastOutput).absolutePath(),
+                                                      QStringLiteral("制表符分隔的文本(*.tsv)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!writeRunReport(path, m_lastRun.titles, m_lastRun.fullTexts, m_lastRun.recordsPerFullText, &error)) {
+        qWarning() << (QStringLiteral("无法写入报告:") + path + QStringLiteral(" (") + error + QStringLiteral(")"));
+        resetConsoleColour();
+        return;
+    }
+    qDebug() << (QStringLiteral("已写入报告:") + path);
+}
+
+void EnwDialog::openOutputFolder()
+{
+    m_openUrl(QUrl::fromLocalFile(QFileInfo(m_lastOutput).absolutePath()));
 }
 
 void EnwDialog::runBatch()
@@ -363,7 +409,18 @@ void EnwDialog::runBatch()
     // The window lists a hundred entries of a long list; the command line all.
     RunReport report([this] { resetConsoleColour(); });
     report.listLimit = 100;
-    runRepair(settings, report);
+    // The button says where the run is, and a click on it stops the run.
+    report.step = [this](RunReport::Stage stage, int done, int total) {
+        form->pushButton->setText(stage == RunReport::Stage::Collecting
+                                      ? QStringLiteral("停止处理（已找到全文%1）").arg(done)
+                                      : QStringLiteral("停止处理（已处理题录%1/%2）").arg(done).arg(total));
+        QCoreApplication::processEvents();
+        return !m_stopRequested;
+    };
+    m_lastRun = runRepair(settings, report);
+    m_lastOutput = settings.output;
+    form->pushButtonReport->setEnabled(m_lastRun.written);
+    form->pushButtonOpenFolder->setEnabled(m_lastRun.written);
     // The entries of this run are the newest, whichever were picked when.
     for (QComboBox *row : {form->comboBoxEnw, form->comboBoxPath, form->comboBoxSave}) {
         if (row->currentIndex() >= 0 && !row->currentText().isEmpty())

@@ -1,12 +1,16 @@
 #ifndef ENWLINK_ENWDIALOG_H
 #define ENWLINK_ENWDIALOG_H
 
+#include "engine/enwrun.h"
+
 #include <QByteArray>
 #include <QDialog>
 #include <QFileInfoList>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 class QComboBox;
 class QDragEnterEvent;
@@ -16,6 +20,7 @@ class QPoint;
 class QMimeData;
 class QSettings;
 class QTextCodec;
+class QUrl;
 struct EnwDialogForm;
 
 // Removes from the settings file at `fileName` every line that holds a value
@@ -46,6 +51,12 @@ public:
     // literally.
     void appendLog(QString text, Qt::TextFormat format = Qt::PlainText);
 
+    // What opens the output's folder in the system's file manager; tests set their own.
+    void setUrlOpener(const std::function<bool(const QUrl &)> &opener);
+
+    // Closing the window during a run stops the run.
+    void reject() override;
+
 private slots:
     void on_toolButtonOpenEnw_clicked();
     void on_toolButtonOpenSearchPath_clicked();
@@ -70,10 +81,16 @@ private:
 
     void resetConsoleColour();
     void runBatch();
+    void saveReport();
+    void openOutputFolder();
 
     EnwDialogForm *form;
     bool m_running = false;
     bool m_savePicked = false; // the save picker was opened once
+    bool m_stopRequested = false;
+    RunResult m_lastRun;       // for its report
+    QString m_lastOutput;
+    std::function<bool(const QUrl &)> m_openUrl;
     QList<QByteArray> m_linkTargets; // of the full texts getAllFullText found that are file links
     QSettings *m_settings = nullptr;
 };

@@ -107,6 +107,18 @@ void EnwDialogForm::setupUi(QDialog *dialog)
     pushButton->setFocusPolicy(Qt::StrongFocus);
     horizontalLayout->addWidget(pushButton);
 
+    pushButtonReport = new QPushButton(dialog);
+    pushButtonReport->setObjectName(QStringLiteral("pushButtonReport"));
+    pushButtonReport->setEnabled(false);
+    pushButtonReport->setAutoDefault(false);
+    horizontalLayout->addWidget(pushButtonReport);
+
+    pushButtonOpenFolder = new QPushButton(dialog);
+    pushButtonOpenFolder->setObjectName(QStringLiteral("pushButtonOpenFolder"));
+    pushButtonOpenFolder->setEnabled(false);
+    pushButtonOpenFolder->setAutoDefault(false);
+    horizontalLayout->addWidget(pushButtonOpenFolder);
+
     horizontalSpacer_2 = new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum);
     horizontalLayout->addItem(horizontalSpacer_2);
 
@@ -134,4 +146,6 @@ void EnwDialogForm::retranslateUi(QDialog *dialog)
     toolButtonOpenSearchPath->setText(QCoreApplication::translate("EnwDialog", "...", nullptr));
     label_4->setText(QCoreApplication::translate("EnwDialog", "文献标题和附件名之间的编辑距离", nullptr));
     pushButton->setText(QCoreApplication::translate("EnwDialog", "开始处理", nullptr));
+    pushButtonReport->setText(QCoreApplication::translate("EnwDialog", "保存报告…", nullptr));
+    pushButtonOpenFolder->setText(QCoreApplication::translate("EnwDialog", "打开所在文件夹", nullptr));
 }

@@ -32,6 +32,8 @@ struct EnwDialogForm
     QLabel *label_4 = nullptr;
     QSpinBox *spinBoxEditDis = nullptr;
     QPushButton *pushButton = nullptr;
+    QPushButton *pushButtonReport = nullptr;
+    QPushButton *pushButtonOpenFolder = nullptr;
     QSpacerItem *horizontalSpacer_2 = nullptr;
     QTextEdit *textBrowser = nullptr;
 

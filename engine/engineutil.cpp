@@ -88,6 +88,13 @@ void RunReport::warnLine(const QString &line) const
         m_afterWarning();
 }
 
+bool RunReport::proceed(Stage stage, int done, int total) const
+{
+    if (!m_stopped && step && !step(stage, done, total))
+        m_stopped = true;
+    return !m_stopped;
+}
+
 int yearIn(QStringView text)
 {
     int digits = 0;

@@ -57,8 +57,18 @@ public:
     // Whether the line per full text found and per title is shown.
     bool details = true;
 
+    // Where a run is: full texts found so far (of no known total), or
+    // records linked of all. The front end's step shows it and answers
+    // whether to go on; once it says no, the run stops and writes nothing.
+    enum class Stage { Collecting, Linking };
+    std::function<bool(Stage stage, int done, int total)> step;
+    // Tells the step where the run is, unless it stopped already; false once stopped.
+    bool proceed(Stage stage, int done, int total) const;
+    bool stopped() const { return m_stopped; }
+
 private:
     std::function<void()> m_afterWarning;
+    mutable bool m_stopped = false;
 };
 
 #endif

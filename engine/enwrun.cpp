@@ -42,14 +42,18 @@ RunResult runRepair(const RunSettings &settings, const RunReport &report)
     qDebug() << (QStringLiteral("待检索全文的文献有：") + QString::number(result.records, 10));
     qDebug() << (QStringLiteral("全文数据库共有文献：") + QString::number(fullTexts.size(), 10));
     WriteOutcome outcome;
-    if (!folderFound || (result.records > 0 && !accepted)) {
-        // Said above; last run's linked output stays as it is.
+    if (!folderFound || (result.records > 0 && !accepted) || report.stopped()) {
+        // Said above, or stopped; last run's linked output stays as it is.
     } else if (result.records > 0) {
         result.linked = writeLinkedEnw(lines, fullTexts, settings.output, QTextCodec::codecForName("UTF-16LE"),
                                        settings.distance, report, settings.source, linkTargets, &outcome, urls, format);
     } else {
         // Nothing to link: an existing file at the output path keeps its bytes.
         report.warn(QStringLiteral("没有读到题录，未写入新Enw文件:") + settings.output);
+    }
+    if (report.stopped()) {
+        result.linked = 0;
+        report.warn(QStringLiteral("已停止，未写入新Enw文件:") + settings.output);
     }
     qDebug() << (QStringLiteral("检索到全文的文献有：") + QString::number(result.linked, 10) + QStringLiteral("/")
                  + QString::number(result.records, 10));

@@ -381,10 +381,19 @@ int writeLinkedEnw(const QStringList &lines, const QFileInfoList &fullTexts,
         RecordFacts record;
         int recordEnd = 0;
         int recordStart = 0;
+        int records = 0;
+        const int allRecords = int(std::count_if(lines.begin(), lines.end(), [](const QString &line) {
+            return line.startsWith(QLatin1String("%0"));
+        }));
         for (int at = 0; at < lines.size(); ++at) {
             if (at == recordEnd) {
                 recordStart = at;
                 record = recordFactsIn(lines, at, &recordEnd, urls);
+                // The front end hears every 64 records where the run is, and may stop it.
+                if ((++records & 63) == 0 && !report.proceed(RunReport::Stage::Linking, records, allRecords)) {
+                    file.cancelWriting();
+                    return 0;
+                }
             }
             if (!isTitleLine(lines.at(at)))
                 continue;

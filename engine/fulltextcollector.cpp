@@ -146,6 +146,8 @@ struct Walk
 
 void walk(const QString &folderPath, Walk &state)
 {
+    if (!state.report.proceed(RunReport::Stage::Collecting, state.fullTexts.size(), 0))
+        return; // stopped: the run writes nothing
     // A folder that exists but may not be read would list as empty; say so.
     const QFileInfo self(folderPath);
     if (self.isDir() && !(self.isReadable() && self.isExecutable())) {

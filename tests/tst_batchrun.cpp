@@ -39,7 +39,7 @@ private slots:
     void missingFolder();
     void secondRunClearsTheFirst();
     void runAfterRedLineStartsBlack();
-    void clickDuringRunStartsNothing();
+    void clickDuringRunStopsIt();
     void exampleLibrary();
     void realExports_data();
     void realExports();
@@ -392,16 +392,14 @@ void TestBatchRun::runAfterRedLineStartsBlack()
                                  {QStringLiteral("OutPut:File : \"") + m_root + QStringLiteral("/lib/数据挖掘方.caj\""), black}}));
 }
 
-void TestBatchRun::clickDuringRunStartsNothing()
+void TestBatchRun::clickDuringRunStopsIt()
 {
     const QString source = makeLibrary();
     const QString output = m_root + "/out.enw";
+    QVERIFY(writeBytes(output, "last run's links"));
     setPaths(source, m_root + "/lib", output);
-    start();
-    const QList<ConsoleLine> single = console();
-    const QByteArray singleOutput = readBytes(output);
-
-    // The timer fires inside the first log line of the run, when events are let through.
+    // The timer fires inside the first log line of the run, when events are
+    // let through: a click and Return on the button, which now stops.
     int nested = 0;
     QTimer::singleShot(0, m_dialog, [&] {
         ++nested;
@@ -410,9 +408,19 @@ void TestBatchRun::clickDuringRunStartsNothing()
     });
     start();
     QCOMPARE(nested, 1);
-    QCOMPARE(console(), single);
-    QCOMPARE(readBytes(output), singleOutput);
-    QVERIFY(m_dialog->findChild<QPushButton *>(QStringLiteral("pushButton"))->isEnabled());
+    QCOMPARE(console().mid(3), QList<ConsoleLine>({{"OutPut:\"待检索全文的文献有：3\"", black},
+                                                   {"OutPut:\"全文数据库共有文献：0\"", black},
+                                                   {QStringLiteral("Warning:\"已停止，未写入新Enw文件:") + output + "\"", red},
+                                                   {"OutPut:\"检索到全文的文献有：0/3\"", black}}));
+    QCOMPARE(readBytes(output), QByteArray("last run's links"));
+    QCOMPARE(QDir(m_root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList({"lib", "out.enw", "refs.enw"}));
+    auto *button = m_dialog->findChild<QPushButton *>(QStringLiteral("pushButton"));
+    QCOMPARE(button->text(), QStringLiteral("开始处理"));
+    QVERIFY(!m_dialog->findChild<QPushButton *>(QStringLiteral("pushButtonReport"))->isEnabled());
+    start(); // the next run goes to its end
+    QVERIFY(readBytes(output).startsWith("\xFF\xFE"));
+    QVERIFY(m_dialog->findChild<QPushButton *>(QStringLiteral("pushButtonReport"))->isEnabled());
 }
 
 void TestBatchRun::exampleLibrary()

@@ -45,10 +45,11 @@ void TestDialog::childWidgetsInCreationOrder()
     QCOMPARE(names, QStringList({"gridLayout_2", "label", "comboBoxEnw", "toolButtonOpenEnw",
                                  "label_3", "comboBoxSave", "toolButtonSave", "label_2",
                                  "comboBoxPath", "toolButtonOpenSearchPath", "label_4",
-                                 "spinBoxEditDis", "pushButton", "textBrowser"}));
+                                 "spinBoxEditDis", "pushButton", "pushButtonReport", "pushButtonOpenFolder",
+                                 "textBrowser"}));
     QCOMPARE(types, QStringList({"QGridLayout", "QLabel", "QComboBox", "QToolButton", "QLabel",
                                  "QComboBox", "QToolButton", "QLabel", "QComboBox", "QToolButton",
-                                 "QLabel", "QSpinBox", "QPushButton", "QTextEdit"}));
+                                 "QLabel", "QSpinBox", "QPushButton", "QPushButton", "QPushButton", "QTextEdit"}));
     QCOMPARE(dialog.objectName(), QStringLiteral("EnwDialog"));
 }
 
@@ -78,8 +79,8 @@ void TestDialog::layoutPlacesEveryWidget()
     QVERIFY(controls);
     QCOMPARE(controls->objectName(), QStringLiteral("horizontalLayout"));
     QCOMPARE(controls->spacing(), 6);
-    QCOMPARE(controls->count(), 5);
-    for (int i : {0, 4}) {
+    QCOMPARE(controls->count(), 7);
+    for (int i : {0, 6}) {
         QSpacerItem *spacer = controls->itemAt(i)->spacerItem();
         QVERIFY(spacer);
         QCOMPARE(spacer->sizeHint(), QSize(40, 20));
@@ -89,6 +90,8 @@ void TestDialog::layoutPlacesEveryWidget()
     QCOMPARE(controls->itemAt(1)->widget()->objectName(), QStringLiteral("label_4"));
     QCOMPARE(controls->itemAt(2)->widget()->objectName(), QStringLiteral("spinBoxEditDis"));
     QCOMPARE(controls->itemAt(3)->widget()->objectName(), QStringLiteral("pushButton"));
+    QCOMPARE(controls->itemAt(4)->widget()->objectName(), QStringLiteral("pushButtonReport"));
+    QCOMPARE(controls->itemAt(5)->widget()->objectName(), QStringLiteral("pushButtonOpenFolder"));
     QCOMPARE(outer->itemAtPosition(2, 0)->widget()->objectName(), QStringLiteral("textBrowser"));
 }
 
@@ -101,6 +104,8 @@ void TestDialog::formTexts_data()
     QTest::newRow("folder label") << "label_2" << QStringLiteral("搜索 目录");
     QTest::newRow("threshold label") << "label_4" << QStringLiteral("文献标题和附件名之间的编辑距离");
     QTest::newRow("start button") << "pushButton" << QStringLiteral("开始处理");
+    QTest::newRow("report button") << "pushButtonReport" << QStringLiteral("保存报告…");
+    QTest::newRow("open-folder button") << "pushButtonOpenFolder" << QStringLiteral("打开所在文件夹");
     QTest::newRow("source browse") << "toolButtonOpenEnw" << QStringLiteral("...");
     QTest::newRow("output browse") << "toolButtonSave" << QStringLiteral("...");
     QTest::newRow("folder browse") << "toolButtonOpenSearchPath" << QStringLiteral("...");
@@ -271,12 +276,13 @@ void TestDialog::widerWindowKeepsControlsCentred()
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     auto *start = dialog.findChild<QPushButton *>(QStringLiteral("pushButton"));
+    auto *last = dialog.findChild<QPushButton *>(QStringLiteral("pushButtonOpenFolder"));
     auto *label = dialog.findChild<QLabel *>(QStringLiteral("label_4"));
     auto *combo = dialog.findChild<QComboBox *>(QStringLiteral("comboBoxEnw"));
     auto *console = consoleOf(dialog);
     QVERIFY(start->width() >= 240);
     const int left = label->geometry().left();
-    const int right = dialog.width() - start->geometry().right();
+    const int right = dialog.width() - last->geometry().right();
     QVERIFY2(qAbs(left - right) <= 2, qPrintable(QStringLiteral("%1 vs %2").arg(left).arg(right)));
     QVERIFY(combo->width() > 1300);
     QVERIFY(console->height() > 500);

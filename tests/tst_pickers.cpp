@@ -35,6 +35,7 @@ private slots:
     void outputPickerFollowsEveryPick();
     void typedMissingSourceIsAccepted();
     void typedPathIsAPick();
+    void reportAndFolderAfterARun();
     void outputPickerStartsBesideTheSource();
     void drops_data();
     void drops();
@@ -138,7 +139,7 @@ TestPickers::Seen TestPickers::pick(const char *button, const QString &path, con
         QMetaObject::invokeMethod(dialog, "accept");
     });
     waiter.start();
-    m_dialog->findChild<QToolButton *>(QString::fromLatin1(button))->click();
+    m_dialog->findChild<QAbstractButton *>(QString::fromLatin1(button))->click();
     return seen;
 }
 
@@ -260,6 +261,28 @@ void TestPickers::outputPickerFollowsEveryPick()
     QCOMPARE(pick("toolButtonSave", QString()).directory, m_root + "/lib/x");
     pick("toolButtonSave", "Lib/two.enw");
     QCOMPARE(pick("toolButtonSave", QString()).directory, m_root + "/Lib");
+}
+
+void TestPickers::reportAndFolderAfterARun()
+{
+    QVERIFY(writeBytes(m_root + "/refs/a.enw", "%0 A\n%T p\n\n%0 B\n%T q\n"));
+    pick("toolButtonOpenEnw", "refs/a.enw");
+    pick("toolButtonOpenSearchPath", "lib");
+    pick("toolButtonSave", "work/out.enw");
+    m_dialog->findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
+    const Seen seen = pick("pushButtonReport", "work/report.tsv");
+    QCOMPARE(seen.title, QStringLiteral("保存报告"));
+    QCOMPARE(seen.directory, m_root + "/work");
+    QCOMPARE(QString::fromUtf8(readBytes(m_root + "/work/report.tsv").mid(3)).split("\r\n").mid(0, 3),
+             QStringList({QStringLiteral("题名\t第一作者\t全文\t链接方式"),
+                          QStringLiteral("p\t\t%1/lib/x/p.pdf\t完全一致").arg(m_root), QStringLiteral("q\t\t\t无")}));
+    QList<QUrl> opened;
+    m_dialog->setUrlOpener([&opened](const QUrl &url) {
+        opened.append(url);
+        return true;
+    });
+    m_dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOpenFolder"))->click();
+    QCOMPARE(opened, QList<QUrl>({QUrl::fromLocalFile(m_root + "/work")}));
 }
 
 void TestPickers::typedPathIsAPick()
@@ -392,7 +415,7 @@ void TestPickers::oldEntryUsedInARunIsKept()
     pick("toolButtonOpenEnw", "refs/a.enw"); // a twenty-first
     combo("comboBoxEnw")->setCurrentIndex(0);
     m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->setValue(4); // changed just before the run
-    m_dialog->resize(720, 530);
+    m_dialog->resize(920, 530);
     m_dialog->findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
     delete m_dialog;
     QSettings again(m_root + "/enwlink.ini", QSettings::IniFormat);
@@ -403,7 +426,7 @@ void TestPickers::oldEntryUsedInARunIsKept()
     QCOMPARE(items("comboBoxEnw").mid(18), QStringList({m_root + "/refs/a.enw", m_root + "/refs/0.enw"}));
     QCOMPARE(combo("comboBoxEnw")->currentText(), m_root + "/refs/0.enw");
     QCOMPARE(m_dialog->findChild<QSpinBox *>(QStringLiteral("spinBoxEditDis"))->value(), 4);
-    QCOMPARE(m_dialog->size(), QSize(720, 530));
+    QCOMPARE(m_dialog->size(), QSize(920, 530));
 }
 
 void TestPickers::damagedSettings_data()
