@@ -42,6 +42,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
 #include <memory>
 #include <sys/resource.h>
@@ -325,8 +326,12 @@ void generateLibrary(const QString &dir, int records, int files, Titles titles =
     const bool downloads = titles == Titles::Downloads;
     const bool managers = titles == Titles::Managers;
     Generator generate(quint32(records) * 7919u + 17u);
+    QDir().mkpath(dir);
     QFile enw(dir + QStringLiteral("/refs.enw"));
-    enw.open(QIODevice::WriteOnly);
+    if (!enw.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "cannot write the library into %s: %s\n", qPrintable(dir), qPrintable(enw.errorString()));
+        std::exit(1);
+    }
     QTextStream out(&enw);
     out.setCodec("UTF-8");
     out.setGenerateByteOrderMark(true);
