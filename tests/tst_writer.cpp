@@ -566,6 +566,8 @@ void TestWriter::namingRules_data()
     row("old era: a run of punctuation with its blanks", "Lee", "Graph theory: a survey", {"GRAPH THEORY_A SURVEY_Lee.pdf"}, 0);
     row("old era: every blank and mark", "", "Graph theory: a survey", {"Graph_theory__a_survey.pdf"}, 0);
     row("old era: a mark beyond 16 bits", "", QStringLiteral("Aegean\U00010100word list"), {"Aegean_word list.pdf"}, 0);
+    row("a year after other digits", "Smith", "Graph theory", {"Smith - 2000 - Graph theory.pdf"}, -1, 0, "", false,
+        "7 2020");
     row("a year at the last bound", "Smith", "Graph theory", {"Smith - 2000 - Graph theory.pdf",
                                                               "Smith - 2999 - Graph theory.pdf"}, 1, 0, "", false, "2999");
 }
@@ -655,10 +657,10 @@ void TestWriter::otherFormats_data()
                           "  keywords = {a, b, c},\n  abstract = {An abstract\nin two lines},\n  note = {a note\n\\%9 期刊},\n"
                           "  file = {:<bib>old\\:1\\;\\{x\\}.caj:CAJ}\n}\n\n");
     QTest::newRow("bib: linked files") << "bib"
-        << QStringLiteral("%0 Generic\n%T Deep learning\n%> <lib>/x.pdf\n%> <lib>/notes\n")
+        << QStringLiteral("%0 Generic\n%T Deep learning\n%> <lib>/x.pdf\n%> <lib>/notes\n%> readme\n")
         << QStringList({"Deep learning.pdf"})
         << QStringLiteral("@misc{Anon,\n  note = {\\%0 Generic},\n  title = {Deep learning},\n"
-                          "  file = {:<bib>Deep learning.pdf:PDF;:<bib>x.pdf:PDF;:<bib>notes:}\n}\n\n");
+                          "  file = {:<bib>Deep learning.pdf:PDF;:<bib>x.pdf:PDF;:<bib>notes:;:readme:}\n}\n\n");
     QTest::newRow("bib: keys and types") << "bib"
         << QStringLiteral("%0 Book\n%A Smith, J.\n%D 2020\n%@ 978-7\n\n%0 Thesis\n%A 王强\n%D 2020年\n%J 南昌大学\n%I 大学\n"
                           "%9 博士\n\n%0 Thesis\n%A John Smith\n%D 2020\n%9 碩士\n\n%0 Report\n%A Smith\n%D 2020\n%I Lab\n"
