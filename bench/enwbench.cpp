@@ -13,7 +13,7 @@
 //                                        and publishers' names (and the linear oracle's run)
 //   enwbench --check DIR                 checks DIR/out-product.enw of such a library
 //   enwbench --formats DIR N             the N x N library written as ENW, RIS and BibTeX, in turns
-//   enwbench --screenshots EXAMPLES DOCS the README's pictures (scripts/screenshots.sh)
+//   enwbench --screenshots EXAMPLES DOCS [--high-dpi]  the README's pictures (scripts/screenshots.sh)
 
 #include "app/logrouting.h"
 #include "dialog/enwdialog.h"
@@ -35,6 +35,7 @@
 #include <QRegularExpression>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTextCodec>
 #include <QTextEdit>
 #include <QTextStream>
@@ -734,7 +735,10 @@ int runFormats(const QString &dir, int size)
 
 // The README's two pictures: the window as it opens, and after a run on the
 // sample library. Meant for a real (virtual) X display with Chinese fonts.
-int runScreenshots(const QString &examples, const QString &docs)
+// With `highDpi` only the finished run, as docs/high-dpi.png (the display's
+// Xft.dpi sets the scale); else also the window as it opens and a run
+// being stopped, on a generated library large enough to show its progress.
+int runScreenshots(const QString &examples, const QString &docs, bool highDpi)
 {
     QApplication::setStyle(QStringLiteral("fusion"));
     EnwDialog dialog;
@@ -742,13 +746,40 @@ int runScreenshots(const QString &examples, const QString &docs)
     logDialog = &dialog;
     qInstallMessageHandler(logMessageHandler);
     QTest::qWait(500);
-    bool ok = dialog.grab().save(docs + QStringLiteral("/window.png"));
-    dialog.findChild<QComboBox *>(QStringLiteral("comboBoxEnw"))->addItem(examples + QStringLiteral("/library.enw"));
-    dialog.findChild<QComboBox *>(QStringLiteral("comboBoxPath"))->addItem(examples + QStringLiteral("/fulltexts"));
-    dialog.findChild<QComboBox *>(QStringLiteral("comboBoxSave"))->addItem(examples + QStringLiteral("/library-linked.enw"));
-    dialog.findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
+    bool ok = highDpi || dialog.grab().save(docs + QStringLiteral("/window.png"));
+    auto setPaths = [&dialog](const QString &source, const QString &folder, const QString &output) {
+        for (const auto &row : {std::make_pair("comboBoxEnw", source), std::make_pair("comboBoxPath", folder),
+                                std::make_pair("comboBoxSave", output)}) {
+            auto *combo = dialog.findChild<QComboBox *>(QLatin1String(row.first));
+            combo->addItem(row.second);
+            combo->setCurrentIndex(combo->count() - 1);
+        }
+    };
+    auto *start = dialog.findChild<QPushButton *>(QStringLiteral("pushButton"));
+    if (!highDpi) {
+        QTemporaryDir large;
+        generateLibrary(large.path(), 3000, 3000);
+        setPaths(large.path() + QStringLiteral("/refs.enw"), large.path() + QStringLiteral("/fulltexts"),
+                 large.path() + QStringLiteral("/out.enw"));
+        // Inside the run, once it has found a thousand full texts: the picture, then the stop.
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            if (!start->text().contains(QStringLiteral("全文1")) && !start->text().contains(QStringLiteral("题录")))
+                return;
+            watcher.stop();
+            ok = dialog.grab().save(docs + QStringLiteral("/stopping.png")) && ok;
+            start->click();
+        });
+        watcher.start(1);
+        start->click();
+        watcher.stop();
+    }
+    setPaths(examples + QStringLiteral("/library.enw"), examples + QStringLiteral("/fulltexts"),
+             examples + QStringLiteral("/library-linked.enw"));
+    start->click();
     QTest::qWait(500);
-    ok = dialog.grab().save(docs + QStringLiteral("/finished-run.png")) && ok;
+    ok = dialog.grab().save(docs + (highDpi ? QStringLiteral("/high-dpi.png") : QStringLiteral("/finished-run.png")))
+         && ok;
     qInstallMessageHandler(nullptr);
     logDialog = nullptr;
     QFile::remove(examples + QStringLiteral("/library-linked.enw"));
@@ -761,8 +792,12 @@ int main(int argc, char **argv)
 {
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (mode == QLatin1String("--screenshots") && argc > 3) {
+        // As the program sets it: scaled with the display's dots per inch.
+        QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+        QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
         QApplication app(argc, argv);
-        return runScreenshots(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+        return runScreenshots(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                              argc > 4 && QString::fromLocal8Bit(argv[4]) == QLatin1String("--high-dpi"));
     }
     if (mode == QLatin1String("--window") && argc > 2) {
         QApplication app(argc, argv);

@@ -143,12 +143,13 @@ def compare(case, kind, expected, got, raw):
 def run_case(program, case, source, folder, work):
     outputs = {kind: os.path.join(work, "out." + kind) for kind in ("enw", "ris", "bib")}
     for kind, output in outputs.items():
-        status = subprocess.run([program, source, folder, output], capture_output=True).returncode
+        status = subprocess.run([program, source, folder, output], capture_output=True, timeout=120).returncode
         if status not in (0, 4):
             return 0  # nothing to link in it: the run refuses every format alike
     written = enw_records(outputs["enw"])
     for kind, reader in (("ris", "ris2xml"), ("bib", "bib2xml")):
-        xml = subprocess.run([reader, "-i", "utf8", "-o", "utf8", outputs[kind]], capture_output=True, check=True)
+        xml = subprocess.run([reader, "-i", "utf8", "-o", "utf8", outputs[kind]], capture_output=True, check=True,
+                             timeout=120)
         with open(outputs[kind], encoding="utf-8-sig", newline="") as handle:
             raw = handle.read()
         compare(case, kind, written, mods_records(xml.stdout.decode("utf-8-sig"), kind == "bib"), raw)
