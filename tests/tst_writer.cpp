@@ -615,13 +615,13 @@ void TestWriter::otherFormats_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("ris: every field") << "ris"
         << QStringLiteral("%0 Journal Article\n%A Smith, J.;Lee, K.;\n%A 王强\n%E Ed, A.\n%T Deep learning\n%J Nature\n"
-                          "%D 2020\n%V 7\n%N 3\n%P 12-18\n%R 10.1/x\n%@ 1234-5678\n%I Pub\n%C Beijing\n"
+                          "%D 2020\n%V 7\n%N 3\n%P 5-18\n%R 10.1/x\n%@ 1234-5678\n%I Pub\n%C Beijing\n"
                           "%K 深度学习;神经网络；CNN\n%X An abstract\nin two lines\n%U http://x.org/1\n%Z a note\n"
                           "%9 期刊\n%> file://<url>old.pdf\n")
         << QStringList({"Deep learning.pdf"})
         << QStringLiteral("TY  - JOUR\r\nUR  - http://x.org/1\r\nAU  - Smith, J.\r\nAU  - Lee, K.\r\nAU  - 王强\r\n"
                           "ED  - Ed, A.\r\nTI  - Deep learning\r\nT2  - Nature\r\nPY  - 2020\r\nVL  - 7\r\n"
-                          "IS  - 3\r\nSP  - 12\r\nEP  - 18\r\nDO  - 10.1/x\r\nSN  - 1234-5678\r\nPB  - Pub\r\n"
+                          "IS  - 3\r\nSP  - 5\r\nEP  - 18\r\nDO  - 10.1/x\r\nSN  - 1234-5678\r\nPB  - Pub\r\n"
                           "CY  - Beijing\r\nKW  - 深度学习\r\nKW  - 神经网络\r\nKW  - CNN\r\nAB  - An abstract in two lines\r\n"
                           "N1  - a note\r\nN1  - %9 期刊\r\nL1  - <native>Deep learning.pdf\r\nL1  - <native>old.pdf\r\nER  - \r\n\r\n");
     QTest::newRow("ris: second fields are notes") << "ris"
