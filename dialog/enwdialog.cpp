@@ -384,7 +384,8 @@ void EnwDialog::saveReport()
     if (path.isEmpty())
         return;
     QString error;
-    if (!writeRunReport(path, m_lastRun.titles, m_lastRun.fullTexts, m_lastRun.recordsPerFullText, &error)) {
+    if (!writeRunReport(path, m_lastRun.titles, m_lastRun.fullTexts, m_lastRun.recordsPerFullText,
+                        {m_lastSource, m_lastOutput}, &error)) {
         qWarning() << (QStringLiteral("无法写入报告:") + path + QStringLiteral(" (") + error + QStringLiteral(")"));
         resetConsoleColour();
         return;
@@ -419,6 +420,7 @@ void EnwDialog::runBatch()
     };
     m_lastRun = runRepair(settings, report);
     m_lastOutput = settings.output;
+    m_lastSource = settings.source;
     form->pushButtonReport->setEnabled(m_lastRun.written);
     form->pushButtonOpenFolder->setEnabled(m_lastRun.written);
     // The entries of this run are the newest, whichever were picked when.

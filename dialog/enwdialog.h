@@ -90,6 +90,7 @@ private:
     bool m_stopRequested = false;
     RunResult m_lastRun;       // for its report
     QString m_lastOutput;
+    QString m_lastSource;
     std::function<bool(const QUrl &)> m_openUrl;
     QList<QByteArray> m_linkTargets; // of the full texts getAllFullText found that are file links
     QSettings *m_settings = nullptr;

@@ -74,7 +74,8 @@ RunResult runRepair(const RunSettings &settings, const RunReport &report)
         result.recordsPerFullText = outcome.recordsPerFullText;
         QString error;
         if (!settings.report.isEmpty()
-            && !writeRunReport(settings.report, result.titles, result.fullTexts, result.recordsPerFullText, &error)) {
+            && !writeRunReport(settings.report, result.titles, result.fullTexts, result.recordsPerFullText,
+                               {settings.source, settings.output}, &error)) {
             report.warn(QStringLiteral("无法写入报告:") + settings.report + QStringLiteral(" (") + error
                         + QStringLiteral(")"));
             result.reportLost = true;

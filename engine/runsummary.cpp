@@ -1,6 +1,7 @@
 #include "engine/runsummary.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -62,8 +63,23 @@ QString field(QString text)
 } // namespace
 
 bool writeRunReport(const QString &path, const QVector<TitleOutcome> &titles, const QStringList &fullTexts,
-                    const QVector<int> &recordsPerFullText, QString *error)
+                    const QVector<int> &recordsPerFullText, const QStringList &kept, QString *error)
 {
+    // Never in place of the source, the output or a full text (also under
+    // another name, as a hard link).
+    const QByteArray identity = fileIdentity(path);
+    if (!identity.isEmpty()) {
+        const bool linked = hardLinkCount(path) > 1;
+        for (const QStringList *paths : {&kept, &fullTexts}) {
+            for (const QString &other : *paths) {
+                if ((paths == &kept || linked || QFileInfo(other).fileName() == QFileInfo(path).fileName())
+                    && fileIdentity(other) == identity) {
+                    *error = QStringLiteral("这是原Enw文件、新文件或一个全文文件");
+                    return false;
+                }
+            }
+        }
+    }
     QString text = QStringLiteral("题名\t第一作者\t全文\t链接方式\r\n");
     for (const TitleOutcome &title : titles) {
         text += field(title.title) + QLatin1Char('\t') + field(title.firstAuthor) + QLatin1Char('\t')

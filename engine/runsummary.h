@@ -25,8 +25,9 @@ QString linkHowText(const TitleOutcome &title);
 // mark: a row per title line (title, first author, file, how), then the full
 // texts no record linked, then those two or more records linked, with their
 // number. Tabs and line breaks inside a field become blanks. Replaces the
-// file whole or not at all; false with the reason in `error` when it cannot.
+// file whole or not at all, and never one of `kept` (the source, the output)
+// or of the full texts; false with the reason in `error` when it cannot.
 bool writeRunReport(const QString &path, const QVector<TitleOutcome> &titles, const QStringList &fullTexts,
-                    const QVector<int> &recordsPerFullText, QString *error);
+                    const QVector<int> &recordsPerFullText, const QStringList &kept, QString *error);
 
 #endif

@@ -91,6 +91,11 @@ void TestCommandLine::runs_data()
                               << QStringLiteral("Warning:\"Missing ------ @/lib/Missin.pdf (编辑距离1)\"");
     QTest::newRow("a report that cannot be written")
         << QStringList({"@/refs.enw", "@/lib", "@/out.enw", "--report", "@/no/report.tsv"}) << 3 << "" << "";
+    for (const char *kept : {"refs.enw", "out.enw", "lib/Title.pdf"}) {
+        QTest::addRow("a report in place of %s", kept)
+            << QStringList({"@/refs.enw", "@/lib", "@/out.enw", "--report", QStringLiteral("@/") + kept}) << 3 << ""
+            << QStringLiteral("Warning:\"无法写入报告:@/%1 (这是原Enw文件、新文件或一个全文文件)\"").arg(kept);
+    }
     QTest::newRow("an unknown format") << QStringList({"@/refs.enw", "@/lib", "@/o.enw", "--format", "xml"}) << 2 << ""
                                        << "--format takes enw, ris or bib.";
 #ifndef Q_OS_WIN // a Western code page decodes any byte
@@ -158,7 +163,9 @@ void TestCommandLine::runs()
                               QStringLiteral("被多条题录链接的全文\t题录数"), ""}));
     }
     const bool written = status == 0 || status == 3 || status == 4;
-    QCOMPARE(QFileInfo::exists(root + "/out.enw"), written && arguments.filter("out.enw").size() == 1);
+    const bool named = arguments.contains("out.enw") || arguments.contains(root + "/out.enw");
+    QCOMPARE(QFileInfo::exists(root + "/out.enw"), written && named);
+    QCOMPARE(readBytes(root + "/lib/Title.pdf"), QByteArray()); // a full text keeps its bytes
 }
 
 // `program` and `arguments` as main gets them, ending in a null pointer; the
