@@ -4,7 +4,7 @@
 # (Western). The stress tests stay out: they lean on Unix. Then installs the
 # release (scripts/package.sh --windows, into build-windows/installer; dist/ is
 # left alone) as a user would and removes it again.
-# Usage: scripts/test-windows.sh [--screenshot FILE]
+# Usage: scripts/test-windows.sh [--screenshot FILE [HIGH_DPI_FILE]]
 # Exits non-zero when a test fails in either run, or the installer does not work.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
@@ -102,7 +102,7 @@ command_line() { # LOCALE
 # everything removed by the uninstaller. With a file name, the program is first
 # driven through a run on the sample library (its file dialogs answered by
 # typing) and pictured.
-install_check() { # [SCREENSHOT]
+install_check() { # [SCREENSHOT [HIGH_DPI_SCREENSHOT]]
     local setup program="$WINEPREFIX/drive_c/Program Files/enwlink" started window
     local menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/enwlink"
     setup=$(ls "$installer"/enwlink-*-setup.exe)
@@ -140,6 +140,20 @@ install_check() { # [SCREENSHOT]
     timeout 60 bash -c "while kill -0 $started 2>/dev/null; do sleep 1; done" \
         || { echo "the program did not close" >&2; return 1; }
     echo "Closed"
+    if [ -n "${2:-}" ]; then
+        # A large screen: Windows set to 192 dots per inch (200%); the window scales.
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null
+        wineserver -w
+        wine 'C:\Program Files\enwlink\enwlink.exe' &
+        started=$!
+        window=$(timeout 120 xdotool search --sync --onlyvisible --name 'Enw' | head -1) || true
+        sleep 3
+        [ -n "$window" ] && import -window "$window" "$2" && echo "Pictured the window at 192 dpi in $2"
+        [ -n "$window" ] && xdotool windowfocus --sync "$window" key Escape
+        timeout 60 bash -c "while kill -0 $started 2>/dev/null; do sleep 1; done" || true
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
+        wineserver -w
+    fi
     wine 'C:\Program Files\enwlink\uninstall.exe' /S
     sleep 5
     wineserver -w
@@ -154,7 +168,7 @@ if [ "${1:-}" = "--inside" ]; then
     case "$2" in
         936) use_prefix 936 && run_suite 936 zh_CN.UTF-8 ;;
         1252) use_prefix 1252 && run_suite 1252 C.UTF-8 ;;
-        install) use_prefix install && install_check "${3:-}" ;;
+        install) use_prefix install && install_check "${3:-}" "${4:-}" ;;
     esac
     status=$?
     wineserver -k 2>/dev/null || true
@@ -165,7 +179,9 @@ fi
 # own, then the installer.
 "$ENWLINK_ROOT/scripts/package.sh" --windows --out "$installer" >/dev/null
 screenshot=""
+highdpi=""
 [ "${1:-}" = "--screenshot" ] && screenshot=$(realpath "$2")
+[ "${1:-}" = "--screenshot" ] && [ -n "${3:-}" ] && highdpi=$(realpath "$3")
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 in_display() { xvfb-run -a -n "$1" -s "-screen 0 2560x1600x24" "$0" --inside "${@:2}" >"$logs/$2.log" 2>&1; }
@@ -175,6 +191,6 @@ result=0
 wait "$first" || result=1
 wait "$second" || result=1
 cat "$logs/936.log" "$logs/1252.log"
-in_display 190 install "$screenshot" || result=1
+in_display 190 install "$screenshot" "$highdpi" || result=1
 cat "$logs/install.log"
 exit "$result"
