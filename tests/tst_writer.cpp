@@ -1,5 +1,6 @@
 #include "engine/enwreader.h"
 #include "engine/enwwriter.h"
+#include "engine/runsummary.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -28,6 +29,7 @@ private slots:
     void matching();
     void namingRules_data();
     void namingRules();
+    void runReport();
     void otherFormats_data();
     void otherFormats();
     void failures_data();
@@ -600,6 +602,19 @@ void TestWriter::namingRules()
         lines.insert(3, "%> " + m_root + "/lib/" + files.at(linked) + "\r\n");
     QCOMPARE(readBytes(out), utf16WithMark(lines.join(QString())));
     QVERIFY(capture.lines().constFirst().startsWith(exact ? "D:" : "W:"));
+}
+
+void TestWriter::runReport()
+{
+    // Tabs and line breaks inside a field would shift the columns: blanks.
+    const QString out = m_root + "/report.tsv";
+    QString error;
+    QVERIFY(writeRunReport(out,
+                           {{"a\tb", "c\nd", "/x/e\rf.pdf", LinkHow::Near, 3}, {"g", "h", QString(), LinkHow::None, 0}},
+                           {"/x/e\rf.pdf", "/x/i\tj.pdf", "/x/k.pdf"}, {1, 0, 2}, {}, &error));
+    QCOMPARE(readBytes(out), QStringLiteral("\uFEFF题名\t第一作者\t全文\t链接方式\r\na b\tc d\t/x/e f.pdf\t近似（编辑距离3）\r\n"
+                                            "g\th\t\t无\r\n\r\n未被题录链接的全文\r\n/x/i j.pdf\r\n\r\n"
+                                            "被多条题录链接的全文\t题录数\r\n/x/k.pdf\t2\r\n").toUtf8());
 }
 
 void TestWriter::otherFormats_data()
