@@ -265,7 +265,7 @@ void TestPickers::outputPickerFollowsEveryPick()
 
 void TestPickers::reportAndFolderAfterARun()
 {
-    QVERIFY(writeBytes(m_root + "/refs/a.enw", "%0 A\n%T p\n\n%0 B\n%T z\n"));
+    QVERIFY(writeBytes(m_root + "/refs/a.enw", "%0 A\n%T p\n\n%0 B\n%T nothing here\n"));
     pick("toolButtonOpenEnw", "refs/a.enw");
     pick("toolButtonOpenSearchPath", "lib");
     pick("toolButtonSave", "work/out.enw");
@@ -275,7 +275,7 @@ void TestPickers::reportAndFolderAfterARun()
     QCOMPARE(seen.directory, m_root + "/work");
     QCOMPARE(QString::fromUtf8(readBytes(m_root + "/work/report.tsv").mid(3)).split("\r\n").mid(0, 3),
              QStringList({QStringLiteral("题名\t第一作者\t全文\t链接方式"),
-                          QStringLiteral("p\t\t%1/lib/x/p.pdf\t完全一致").arg(m_root), QStringLiteral("z\t\t\t无")}));
+                          QStringLiteral("p\t\t%1/lib/x/p.pdf\t完全一致").arg(m_root), QStringLiteral("nothing here\t\t\t无")}));
     QList<QUrl> opened;
     m_dialog->setUrlOpener([&opened](const QUrl &url) {
         opened.append(url);
