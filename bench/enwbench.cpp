@@ -6,7 +6,7 @@
 //                                        (linear: the oracle, its answers worked out on every core)
 //   enwbench --floor DIR                 read, list and write alone, on the library in DIR
 //   enwbench --window DIR                one run through the real window
-//   enwbench --generate DIR N            writes the N x N library of the table into DIR
+//   enwbench --generate DIR N [FILES]    writes the N x N library of the table into DIR (FILES full texts)
 //   enwbench --generate-shared DIR N     the same with titles that share openings and endings
 //   enwbench --downloads DIR N           N records whose full texts carry download names
 //   enwbench --managers DIR N            N records whose full texts carry reference managers'
@@ -806,7 +806,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if ((mode == QLatin1String("--generate") || mode == QLatin1String("--generate-shared")) && argc > 3) {
         const int size = QString::fromLocal8Bit(argv[3]).toInt();
-        generateLibrary(QString::fromLocal8Bit(argv[2]), size, size,
+        const int files = argc > 4 ? QString::fromLocal8Bit(argv[4]).toInt() : size;
+        generateLibrary(QString::fromLocal8Bit(argv[2]), size, files,
                         mode == QLatin1String("--generate") ? Titles::Plain : Titles::Shared);
         return 0;
     }
