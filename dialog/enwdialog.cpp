@@ -358,6 +358,9 @@ void EnwDialog::on_pushButton_clicked()
     m_running = true;
     m_stopRequested = false;
     form->pushButton->setText(QStringLiteral("停止处理"));
+    // What the last run wrote is not this run's.
+    form->pushButtonReport->setEnabled(false);
+    form->pushButtonOpenFolder->setEnabled(false);
     runBatch();
     form->retranslateUi(this);
     m_running = false;
@@ -395,7 +398,11 @@ void EnwDialog::saveReport()
 
 void EnwDialog::openOutputFolder()
 {
-    m_openUrl(QUrl::fromLocalFile(QFileInfo(m_lastOutput).absolutePath()));
+    const QString folder = QFileInfo(m_lastOutput).absolutePath();
+    if (!m_openUrl(QUrl::fromLocalFile(folder))) {
+        qWarning() << (QStringLiteral("无法打开文件夹:") + folder);
+        resetConsoleColour();
+    }
 }
 
 void EnwDialog::runBatch()
