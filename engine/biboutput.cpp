@@ -4,10 +4,10 @@
 #include "engine/engineutil.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QVector>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
